@@ -1,0 +1,167 @@
+#include "store/store.h"
+
+// Every statement of the program, fragment for fragment. The trailing blanks
+// inside some fragments belong to them.
+namespace sqlcat {
+
+const QString NewPageDocument =
+    QStringLiteral("<body style=\"font-family: 宋体; font-size: 10pt;margin:8px\"></body>");
+
+QString booksLevel(const QString &parentKey)
+{
+    return "Select * from books where cstr(jb)='" + parentKey + "' order by cint(px)";
+}
+
+QString booksLevelFiltered(const QString &parentKey, const QString &filter)
+{
+    return "Select * from books where cstr(jb)='" + parentKey + "' and (lbm like '%" + filter
+           + "%' or lbmpy like '%" + filter + "%') order by cint(px)";
+}
+
+QString bookRename(const QString &name, const QString &initials, const QString &key)
+{
+    return "Update books set lbm='" + name + "',lbmpy='" + initials + "' where cstr(id)='" + key + "'";
+}
+
+QString bookPlace(const QString &key)
+{
+    return "select px,jb from books where cstr(id)='" + key + "' ";
+}
+
+QString booksCloseGap(const QString &position, const QString &parentKey)
+{
+    return "update books set px=cint(px)-1 where cint(px)>cint('" + position + "') and jb='" + parentKey + "' ";
+}
+
+QString bookDelete(const QString &key)
+{
+    return "Delete * from books where cstr(id)='" + key + "'";
+}
+
+QString bookUnitsDelete(const QString &key)
+{
+    return "Delete * from units where cstr(sc)='" + key + "'";
+}
+
+QString bookChildren(const QString &key)
+{
+    return "Select * from books where cstr(jb)='" + key + "'";
+}
+
+QString bookPosition(const QString &key)
+{
+    return "select px from books where cstr(id)='" + key + "'";
+}
+
+QString bookSetPosition(const QString &key, const QString &position)
+{
+    return "update books set px='" + position + "' where cstr(id)='" + key + "'";
+}
+
+QString bookMoveDown(const QString &key)
+{
+    return "update books set px=cint(px)+1 where cstr(id)='" + key + "'";
+}
+
+QString bookMoveUp(const QString &key)
+{
+    return "update books set px=cint(px)-1 where cstr(id)='" + key + "'";
+}
+
+QString bookNamed(const QString &name, const QString &parentKey)
+{
+    return "Select * from books where cstr(lbm)='" + name + "' and cstr(jb)='" + parentKey + "' ";
+}
+
+QString bookLast(const QString &parentKey)
+{
+    return "select top 1 * from books where cstr(jb)='" + parentKey + "' order by cint(px) desc";
+}
+
+QString bookInsert(const QString &parentKey, const QString &name, const QString &initials, const QString &position)
+{
+    return "Insert into books (jb,lbm,lbmpy,px)values('" + parentKey + "','" + name + "','" + initials + "','"
+           + position + "')";
+}
+
+QString unitsLevel(const QString &bookKey, const QString &parentKey)
+{
+    return "Select * from units where cstr(sc)='" + bookKey + "' and cstr(jb)='" + parentKey + "' order by cint(px)";
+}
+
+QString unitsLevelFiltered(const QString &bookKey, const QString &parentKey, const QString &filter)
+{
+    return "Select * from units where cstr(sc)='" + bookKey + "' and cstr(jb)='" + parentKey
+           + "' and (utitle like '%" + filter + "%' or utpy like '%" + filter + "%' or ucontxt like '%" + filter
+           + "%' ) order by cint(px)";
+}
+
+QString unitRename(const QString &title, const QString &initials, const QString &key)
+{
+    return "Update units set utitle='" + title + "',utpy='" + initials + "' where cstr(id)='" + key + "'";
+}
+
+QString unitPlace(const QString &key)
+{
+    return "select px,jb from units where cstr(id)='" + key + "' ";
+}
+
+QString unitsCloseGap(const QString &position, const QString &parentKey)
+{
+    return "update units set px=cint(px)-1 where cint(px)>cint('" + position + "') and jb='" + parentKey + "' ";
+}
+
+QString unitDelete(const QString &key)
+{
+    return "Delete * from units where cstr(id)='" + key + "'";
+}
+
+QString unitChildren(const QString &key)
+{
+    return "Select * from units where cstr(jb)='" + key + "'";
+}
+
+QString unitPosition(const QString &key)
+{
+    return "select px from units where cstr(id)='" + key + "'";
+}
+
+QString unitSetPosition(const QString &key, const QString &position)
+{
+    return "update units set px='" + position + "' where cstr(id)='" + key + "'";
+}
+
+QString unitMoveDown(const QString &key)
+{
+    return "update units set px=cint(px)+1 where cstr(id)='" + key + "'";
+}
+
+QString unitMoveUp(const QString &key)
+{
+    return "update units set px=cint(px)-1 where cstr(id)='" + key + "'";
+}
+
+QString unitLast(const QString &parentKey)
+{
+    return "select top 1 * from units where cstr(jb)='" + parentKey + "' order by cint(px) desc";
+}
+
+QString unitInsert(const QString &bookKey, const QString &parentKey, const QString &title, const QString &initials,
+                   const QString &position)
+{
+    return "Insert into units (sc,jb,utitle,utpy,ucon,ucontxt,ucpy,px)values('" + bookKey + "','" + parentKey + "','"
+           + title + "','" + initials + "','" + NewPageDocument + "','','','" + position + "')";
+}
+
+QString unitNewest()
+{
+    return QStringLiteral("Select top 1 * from units order by id desc");
+}
+
+QString unitSave(const QString &document, const QString &plainText, const QString &key)
+{
+    return "Update units set ucon='" + document + "',ucontxt='" + plainText + "',ucpy='' where cstr(id)='" + key
+           + "'";
+}
+
+} // namespace sqlcat
