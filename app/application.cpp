@@ -1,0 +1,70 @@
+#include "application.h"
+
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QMessageBox>
+
+#include <exception>
+
+void ShowErrorReport(const QString &message, QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Velloran"), message, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("errorReport"));
+    box.exec();
+}
+
+TApplication::TApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Velloran"));
+    setApplicationDisplayName(QStringLiteral("Velloran"));
+    mapChineseFonts();
+    setStyleSheet(springtimeStyleSheet());
+}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        ShowErrorReport(QString::fromUtf8(e.what()), activeWindow());
+    } catch (...) {
+        ShowErrorReport(QStringLiteral("未知错误"), activeWindow());
+    }
+    return false;
+}
+
+void TApplication::mapChineseFonts()
+{
+    // First installed family wins; the list runs from the closest look of
+    // each classic family to the widely available fallbacks.
+    const QStringList serif{QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
+                            QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                            QStringLiteral("WenQuanYi Zen Hei")};
+    const QStringList sans{QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                           QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Serif CJK SC")};
+    const QStringList families = QFontDatabase::families();
+    auto installed = [&families](const QStringList &wanted) {
+        QStringList have;
+        for (const QString &f : wanted) {
+            if (families.contains(f, Qt::CaseInsensitive))
+                have << f;
+        }
+        return have;
+    };
+    const QStringList serifHave = installed(serif);
+    const QStringList sansHave = installed(sans);
+    for (const char *name : {"宋体", "SimSun", "新宋体", "NSimSun", "仿宋_GB2312", "楷体_GB2312", "隶书"})
+        QFont::insertSubstitutions(QString::fromUtf8(name), serifHave);
+    for (const char *name : {"黑体", "SimHei", "微软雅黑", "Microsoft YaHei", "幼圆"})
+        QFont::insertSubstitutions(QString::fromUtf8(name), sansHave);
+}
+
+QString TApplication::springtimeStyleSheet()
+{
+    QFile f(QStringLiteral(":/skin/springtime.qss"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}

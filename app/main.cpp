@@ -1,0 +1,20 @@
+#include "application.h"
+#include "book/book.h"
+#include "editor/editor.h"
+#include "mainfrm.h"
+
+int main(int argc, char *argv[])
+{
+    TApplication app(argc, argv);
+
+    // The five forms, in this order, live until the program ends. The hidden
+    // book page is never shown; every visible page is made for its tab.
+    TForm1 Form1;
+    TForm2 Form2;
+    TForm3 Form3(&Form1);
+    TForm4 Form4(&Form1);
+    TForm5 Form5(&Form1);
+
+    Form1.show();
+    return app.exec();
+}

@@ -1,0 +1,57 @@
+// The main window: a tab control in which any number of book pages are open
+// side by side, each in a tab of its own, plus the tab that opens a new one.
+#pragma once
+
+#include "book/book.h"
+
+#include <QImage>
+#include <QList>
+#include <QIcon>
+#include <QWidget>
+
+#include <memory>
+
+class QFrame;
+class QTabWidget;
+class QToolButton;
+class TADOConnection;
+
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    QTabWidget *cxPageControl1 = nullptr;
+    QWidget *cxTabSheet1 = nullptr;
+    QToolButton *closeButton = nullptr;
+    QToolButton *tabListButton = nullptr;
+    QList<QIcon> il1;
+
+    void addbookp();
+    void MyCopyDataMsg(TMessage &Msg);
+
+    // The folder the library file lies in: the program's own.
+    static QString libraryFolder();
+
+protected:
+    bool event(QEvent *e) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormShow();
+    void FormCloseQuery(bool &CanClose);
+    void cxPageControl1Change();
+    void closeActiveTab();
+    void fillTabList();
+
+    QFrame *pnl1 = nullptr;
+    std::unique_ptr<TADOConnection> connection;
+    bool shownOnce = false;
+};
+
+// The drawn images of the tab control: 0 the plus sign, 1 the spiral-bound
+// notebook, 2 the purple book.
+QList<QIcon> makeTabImages();

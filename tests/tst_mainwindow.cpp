@@ -1,0 +1,232 @@
+// The main window: tabs at start, the plus tab, closing, the caption message,
+// start-up without a library, and the application's error report.
+#include "application.h"
+#include "mainfrm.h"
+#include "store/store.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+QString libraryFile()
+{
+    return TForm1::libraryFolder() + QStringLiteral("vlbook.mdb");
+}
+
+void removeLibrary()
+{
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(libraryFile() + QLatin1String(suffix));
+}
+
+// Watches for the application's error report, notes its text and closes it,
+// as a user would press OK.
+class ReportCatcher : public QObject
+{
+public:
+    QStringList texts;
+    explicit ReportCatcher(QObject *parent)
+        : QObject(parent)
+    {
+        startTimer(20);
+    }
+
+protected:
+    void timerEvent(QTimerEvent *) override
+    {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            texts << box->text();
+            box->accept();
+        }
+    }
+};
+
+} // namespace
+
+class TstMainWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> form;
+
+    void start()
+    {
+        form = std::make_unique<TForm1>();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+private slots:
+    void init()
+    {
+        removeLibrary();
+        TADOConnection::CreateLibrary(libraryFile());
+    }
+    void cleanup()
+    {
+        form.reset();
+        removeLibrary();
+    }
+
+    void startsWithPlusAndOneBookTab()
+    {
+        start();
+        QTabWidget *tabs = form->cxPageControl1;
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QString());
+        QVERIFY(!tabs->tabIcon(0).isNull());
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(tabs->tabText(1), QStringLiteral("书卷"));
+        QVERIFY(tabs->widget(1)->findChild<TForm2 *>());
+        QVERIFY(Adoconn && Adoconn->Connected());
+        QCOMPARE(form->size(), QSize(842, 566));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Velloran"));
+    }
+
+    void plusTabAddsAndActivates()
+    {
+        start();
+        QTabBar *bar = form->cxPageControl1->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+        QCOMPARE(form->cxPageControl1->count(), 3);
+        QCOMPARE(form->cxPageControl1->currentIndex(), 2);
+        QCOMPARE(form->cxPageControl1->tabText(2), QStringLiteral("书卷"));
+        // Selecting a page keeps the plus tab out of the way.
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QCOMPARE(form->cxPageControl1->currentIndex(), 1);
+        QCOMPARE(form->cxPageControl1->count(), 3);
+    }
+
+    void closeRemovesTabAndPage()
+    {
+        start();
+        form->addbookp();
+        QCOMPARE(form->cxPageControl1->count(), 3);
+        QPointer<TForm2> page = form->cxPageControl1->widget(2)->findChild<TForm2 *>();
+        QVERIFY(page);
+        QTest::mouseClick(form->closeButton, Qt::LeftButton);
+        QCOMPARE(form->cxPageControl1->count(), 2);
+        QTRY_VERIFY(page.isNull());
+        QVERIFY(Adoconn && Adoconn->Connected());
+        QVERIFY(form->cxPageControl1->currentIndex() != 0);
+    }
+
+    void tabListJumps()
+    {
+        start();
+        form->addbookp();
+        form->cxPageControl1->setTabText(1, QStringLiteral("红楼梦"));
+        QMenu *menu = form->tabListButton->menu();
+        Q_EMIT menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("红楼梦"));
+        menu->actions().at(0)->trigger();
+        QCOMPARE(form->cxPageControl1->currentIndex(), 1);
+    }
+
+    void captionMessage_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<quint32>("cbData");
+        QTest::newRow("bookshelf, 102") << QStringLiteral("书卷") << quint32(102);
+        QTest::newRow("node caption, length + 100") << QStringLiteral("红楼梦") << quint32(103);
+        QTest::newRow("empty caption") << QString() << quint32(100);
+        QTest::newRow("mixed scripts") << QStringLiteral("Tom&#8989s 笔记 №1") << quint32(114);
+    }
+    void captionMessage()
+    {
+        QFETCH(QString, text);
+        QFETCH(quint32, cbData);
+        start();
+        form->addbookp();
+        TForm2 *page = form->cxPageControl1->widget(2)->findChild<TForm2 *>();
+        SendCaption(page, text, cbData);
+        QCOMPARE(form->cxPageControl1->tabText(2), text);
+        QCOMPARE(form->cxPageControl1->tabText(1), QStringLiteral("书卷"));
+    }
+
+    // The receiver reads up to the 0 code unit, whatever cbData says.
+    void captionStopsAtZero()
+    {
+        start();
+        const char16_t buffer[] = u"abc\0def";
+        COPYDATASTRUCT cds;
+        cds.cbData = 200;
+        cds.lpData = buffer;
+        TMessage m;
+        m.Msg = WM_COPYDATA;
+        m.LParam = reinterpret_cast<qintptr>(&cds);
+        TMessageEvent ev(m);
+        QCoreApplication::sendEvent(form.get(), &ev);
+        QCOMPARE(form->cxPageControl1->tabText(1), QStringLiteral("abc"));
+        QCOMPARE(ev.msg.Result, 0);
+    }
+
+    void startWithoutLibraryOpensNoTab_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("present");
+        QTest::newRow("no file") << QByteArray() << false;
+        QTest::newRow("damaged file") << QByteArray(8192, '\x5a') << true;
+    }
+    void startWithoutLibraryOpensNoTab()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, present);
+        removeLibrary();
+        if (present) {
+            QFile f(libraryFile());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        auto *catcher = new ReportCatcher(this);
+        form = std::make_unique<TForm1>();
+        form->show();
+        QTRY_COMPARE(catcher->texts.size(), 1);
+        QVERIFY2(catcher->texts.first().contains(libraryFile()), qPrintable(catcher->texts.first()));
+        QVERIFY(catcher->texts.first().contains(QLatin1String("velloran-mklib")));
+        QCOMPARE(form->cxPageControl1->count(), 1);
+        QTRY_VERIFY(!form->isVisible());
+        QCOMPARE(QFile::exists(libraryFile()), present);
+        delete catcher;
+    }
+
+    // An exception escaping any handler reaches one report; the program
+    // goes on and the next click works.
+    void escapingErrorIsReported()
+    {
+        QPushButton button(QStringLiteral("x"));
+        int clicks = 0;
+        QObject::connect(&button, &QPushButton::clicked, [&clicks] {
+            if (++clicks == 1)
+                throw EDatabaseError(QStringLiteral("Operation must use an updateable query."));
+        });
+        button.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        auto *catcher = new ReportCatcher(this);
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QTRY_COMPARE(catcher->texts, QStringList{QStringLiteral("Operation must use an updateable query.")});
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(clicks, 2);
+        QCOMPARE(catcher->texts.size(), 1);
+        delete catcher;
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    TApplication app(argc, argv);
+    TstMainWindow tc;
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_mainwindow.moc"
