@@ -200,6 +200,23 @@ private slots:
         delete catcher;
     }
 
+    // The families pages and forms name must show Chinese, never boxes.
+    void chineseFamiliesMapToInstalledFonts_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::newRow("宋体") << QStringLiteral("宋体");
+        QTest::newRow("黑体") << QStringLiteral("黑体");
+        QTest::newRow("微软雅黑") << QStringLiteral("微软雅黑");
+    }
+    void chineseFamiliesMapToInstalledFonts()
+    {
+        QFETCH(QString, family);
+        const QFont font(family);
+        QVERIFY2(QFontMetrics(font).inFontUcs4(U'书'), qPrintable(QFontInfo(font).family()));
+        QVERIFY(QFontInfo(font).family().contains(QLatin1String("CJK"))
+                || QFontInfo(font).family().contains(QLatin1String("WenQuanYi")));
+    }
+
     // An exception escaping any handler reaches one report; the program
     // goes on and the next click works.
     void escapingErrorIsReported()
