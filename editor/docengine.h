@@ -1,0 +1,67 @@
+// The document engine behind the editor: one web page whose document is read
+// and changed only through synchronous calls. Each call is one script in the
+// application's own script world; the page's own scripts never run.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QVariant>
+#include <QWebEnginePage>
+
+class TDocengine : public QWebEnginePage
+{
+    Q_OBJECT
+public:
+    explicit TDocengine(QObject *parent);
+
+    // How long one call or one load may take before it counts as a hang.
+    void setTimeout(int ms) { m_timeout = ms; }
+    int timeout() const { return m_timeout; }
+
+    // Replaces the whole document, head included, by html; keeps designMode.
+    void loadHtml(const QString &html);
+    // Loads the resource at url as the document; keeps designMode.
+    void loadUrl(const QUrl &url);
+    // True once a document has been loaded.
+    bool hasDocument() const { return m_loads > 0; }
+
+    void setDesignMode(bool on);
+    bool designMode();
+    QString bodyHtml();
+    void setBodyHtml(const QString &html);
+    QString bodyText();
+    // The whole document as markup, doctype included.
+    QString documentHtml();
+    // Writes html as the document through the document's own write method.
+    void write(const QString &html);
+    void focusWindow();
+    // Runs an editing command on the selection. Colours come as 0x00BBGGRR.
+    void execCommand(const QString &command, bool showUi, const QVariant &value);
+
+    // Runs body (the body of a function) in the application's script world
+    // and returns its result; a script error or a hang throws EditorError.
+    QVariant call(const QString &body);
+
+    // text as a JavaScript string literal.
+    static QString literal(const QString &text);
+
+signals:
+    // A navigation the editor did not start itself was refused.
+    void navigationRefused(const QUrl &url);
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+
+private:
+    void navigate(const QUrl &url, bool followRedirects);
+
+    QTemporaryDir m_dir;
+    QString m_file;
+    QUrl m_target;
+    bool m_navigating = false;
+    bool m_followRedirects = false;
+    bool m_design = false;
+    int m_loads = 0;
+    int m_timeout = 30000;
+};

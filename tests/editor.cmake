@@ -1,0 +1,2 @@
+# The HTML editor against the real web engine, headless.
+velloran_test(tst_editor SOURCES tst_editor.cpp LIBS editor)
