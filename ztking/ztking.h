@@ -161,7 +161,8 @@ public:
     static QString Iniread(const QString &path, const QString &jie, const QString &key);
     // Removes every section named jie with all its lines; raises as Iniwrite.
     static void Inideljie(const QString &path, const QString &jie);
-    // Removes key from section jie; a refused write is ignored.
+    // Removes key from every section jie; raises as Iniwrite, since a key
+    // that silently stays would be read again later.
     static void Inidelkey(const QString &path, const QString &jie, const QString &key);
     // Writes the GB18030 bytes of Filetxt, nothing added, replacing the file
     // (Cover) or after its end; creates the file. Raises EZtkError on failure.
