@@ -89,6 +89,17 @@ QString dataPictureName(const QString &address)
     return ext.isEmpty() ? QStringLiteral("picture") : QStringLiteral("picture.") + ext;
 }
 
+// The page names a copy by its plain path, so a name must not hold what a
+// URL reads as query, fragment, escape or separator; a web address's query
+// and fragment are no part of the file's name.
+QString copyName(QString name, bool web)
+{
+    if (web)
+        name = name.section(QLatin1Char('?'), 0, 0).section(QLatin1Char('#'), 0, 0);
+    name.replace(QRegularExpression(QStringLiteral("[?#%\\\\]")), QStringLiteral("_"));
+    return name.isEmpty() ? QStringLiteral("picture") : name;
+}
+
 bool startsWithCi(const QString &text, const char *prefix)
 {
     return text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
@@ -608,6 +619,7 @@ void TZthtmleditorx::savepic(const QString &v)
                 name = Ztking::gst(dec, QStringLiteral("\\"), 1, -1, 300, 0);
             if (name == Ztking::Failtext)
                 continue;
+            name = copyName(name, startsWithCi(dec, "http://") || startsWithCi(dec, "https://"));
         }
         // A copy never replaces a picture already in the library.
         QString target;
