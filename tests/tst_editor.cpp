@@ -552,6 +552,9 @@ void TstEditor::mouseFilter()
         return js(QStringLiteral("return document.getElementById('%1').checked;").arg(id)).toBool();
     };
 
+    // Counts the presses that reach the page, from our own script world.
+    js(QStringLiteral("window.presses=0;document.addEventListener('mousedown',function(){window.presses++;},true);"
+                      "return true;"));
     for (const Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
         other->setFocus();
         QTRY_VERIFY(other->hasFocus());
@@ -560,9 +563,10 @@ void TstEditor::mouseFilter()
         QTRY_VERIFY(wb1->hasFocus());
     }
     // ...and the next one acts. Input reaches the page in order, so once b
-    // is ticked, every earlier click on a has been handled too.
+    // is ticked, every earlier press has been handled too.
     QTest::mouseClick(host->windowHandle(), Qt::LeftButton, {}, centre(QStringLiteral("b")));
     QTRY_VERIFY(checked(QStringLiteral("b")));
+    QCOMPARE(js(QStringLiteral("return window.presses;")).toInt(), 1);
     QVERIFY(!checked(QStringLiteral("a")));
     QTest::mouseClick(host->windowHandle(), Qt::LeftButton, {}, centre(QStringLiteral("a")));
     QTRY_VERIFY(checked(QStringLiteral("a")));
