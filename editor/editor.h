@@ -22,7 +22,6 @@ class QPlainTextEdit;
 class QShowEvent;
 class QTabWidget;
 class QToolBar;
-class QToolButton;
 class QWebEngineView;
 class TDocengine;
 
@@ -75,7 +74,7 @@ protected:
 
 private:
     void buildToolbars();
-    QToolButton *addButton(QToolBar *bar, int n);
+    void addButton(QToolBar *bar, int n);
     void cbb1Change(int index);
     void cbb2Change(int index);
     void cbb3Change(int index);

@@ -309,7 +309,7 @@ void TZthtmleditorx::buildToolbars()
     connect(cbb3, &QComboBox::activated, this, &TZthtmleditorx::cbb3Change);
 }
 
-QToolButton *TZthtmleditorx::addButton(QToolBar *bar, int n)
+void TZthtmleditorx::addButton(QToolBar *bar, int n)
 {
     struct Tool
     {
@@ -355,7 +355,6 @@ QToolButton *TZthtmleditorx::addButton(QToolBar *bar, int n)
         const QString command = QLatin1String(tool.command);
         connect(button, &QToolButton::clicked, this, [this, command] { m_doc->execCommand(command, false, 1); });
     }
-    return button;
 }
 
 void TZthtmleditorx::cbb1Change(int index)

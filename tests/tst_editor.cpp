@@ -28,6 +28,7 @@ private slots:
     void init();
     void cleanupTestCase();
 
+    void usableBeforeShownAndKeptWhenShownAgain();
     void views_data();
     void views();
     void readingViewHidesOpenCodeTab();
@@ -127,6 +128,23 @@ void TstEditor::whenDialog(T *dialog, F answer)
         }
     });
     poll->start(20);
+}
+
+void TstEditor::usableBeforeShownAndKeptWhenShownAgain()
+{
+    QWidget page;
+    page.resize(400, 300);
+    auto *layout = new QVBoxLayout(&page);
+    auto *fresh = new TZthtmleditorx(&page);
+    layout->addWidget(fresh);
+    fresh->htmlsetAll(QStringLiteral("<p>loaded early</p>"), QStringLiteral("R"), 0);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QCOMPARE(fresh->htmlgetBody(), QStringLiteral("<p>loaded early</p>"));
+    page.hide();
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QCOMPARE(fresh->htmlgetBody(), QStringLiteral("<p>loaded early</p>"));
 }
 
 void TstEditor::views_data()
