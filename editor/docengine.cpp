@@ -18,8 +18,8 @@ TDocengine::TDocengine(QObject *parent)
     // Pages are the user's own documents; their scripts must never run. Our
     // calls run in the application world, which this setting leaves alone.
     settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    // Pages load from a file of ours and show library pictures by path.
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    settings()->setAttribute(QWebEngineSettings::AutoLoadImages, true);
 }
 
 QString TDocengine::literal(const QString &text)
