@@ -11,8 +11,6 @@
 #include <limits>
 #include <vector>
 
-TADOConnection *Adoconn = nullptr;
-
 // The tables and indexes of a library (schema.cpp).
 extern const char *const LibrarySchema;
 
