@@ -1,5 +1,6 @@
 #include "editor/editor.h"
 
+#include "ztking/textfile.h"
 #include "ztking/ztking.h"
 
 #include <QApplication>
@@ -13,8 +14,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QVBoxLayout>
 
 namespace {
@@ -34,21 +33,9 @@ QString readTemplate(const QString &path)
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError)
         throw EditorError(QStringLiteral("无法读取模版文件：") + path + QStringLiteral("：") + in.errorString());
-    QString text;
-    if (const auto bom = QStringConverter::encodingForData(bytes)) {
-        QStringDecoder decode(*bom);
-        text = decode(bytes);
-        if (!text.isEmpty() && text.front() == QChar(0xFEFF))
-            text.remove(0, 1);
-    } else {
-        text = Ztking::fromAnsi(bytes);
-    }
     // Every line ends with CR LF, the last one too.
-    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
     QString joined;
-    for (const QString &line : std::as_const(lines))
+    for (const QString &line : splitLines(decodeText(bytes).text))
         joined += line + QStringLiteral("\r\n");
     return joined;
 }

@@ -95,9 +95,9 @@ void sqlCint(sqlite3_context *ctx, int, sqlite3_value **argv)
 
 // like: "%" any run, "_" one character, compared without regard to letter
 // case for every cased script (the engine's own like folds ASCII only).
-bool likeMatch(const std::vector<char32_t> &p, size_t pi, const std::vector<char32_t> &s, size_t si,
-               char32_t esc)
+bool likeMatch(const std::vector<char32_t> &p, const std::vector<char32_t> &s, char32_t esc)
 {
+    size_t pi = 0, si = 0;
     // Iterative with one backtrack point for the last "%": linear in practice.
     size_t starP = SIZE_MAX, starS = 0;
     while (si < s.size()) {
@@ -151,7 +151,7 @@ void sqlLike(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         }
         esc = e.first();
     }
-    sqlite3_result_int(ctx, likeMatch(folded(argv[0]), 0, folded(argv[1]), 0, esc) ? 1 : 0);
+    sqlite3_result_int(ctx, likeMatch(folded(argv[0]), folded(argv[1]), esc) ? 1 : 0);
 }
 
 void registerFunctions(sqlite3 *db)
@@ -174,18 +174,6 @@ void exec(sqlite3 *db, const char *sql)
     }
 }
 
-int pragmaInt(sqlite3 *db, const char *sql)
-{
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
-        raise(db);
-    int value = 0;
-    if (sqlite3_step(st) == SQLITE_ROW)
-        value = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    return value;
-}
-
 QString pragmaText(sqlite3 *db, const char *sql)
 {
     sqlite3_stmt *st = nullptr;
@@ -199,6 +187,11 @@ QString pragmaText(sqlite3 *db, const char *sql)
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         raise(db);
     return value;
+}
+
+int pragmaInt(sqlite3 *db, const char *sql)
+{
+    return pragmaText(db, sql).toInt();
 }
 
 // Opens a file with the connection settings of a library: functions of the

@@ -1,5 +1,6 @@
-// Whole text files as the file and INI helpers read and write them: the
-// byte-order mark chooses the encoding, and a file without one is GB18030.
+// Whole text files as the file and INI helpers and the template dialog read
+// and write them: the byte-order mark chooses the encoding, and a file
+// without one is GB18030.
 #pragma once
 
 #include <QByteArray>
