@@ -1,7 +1,8 @@
 #include "mainfrm.h"
 
 #include "application.h"
-#include "store/store.h"
+#include "store/connection.h"
+#include "store/xcom.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

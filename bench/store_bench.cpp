@@ -1,6 +1,8 @@
 // store_bench [books] [units]: lays a library of the given size in a
 // temporary folder and prints the mean time of every catalogue statement.
-#include "store/store.h"
+#include "store/catalogue.h"
+#include "store/connection.h"
+#include "store/escape.h"
 #include "ztking/ztking.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "store/store.h"
+#include "store/catalogue.h"
 
 // Every statement of the program, fragment for fragment. The trailing blanks
 // inside some fragments belong to them.

@@ -1,4 +1,4 @@
-#include "store/store.h"
+#include "store/escape.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "store/store.h"
+#include "store/dialect.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,6 @@
-#include "store/store.h"
+#include "store/connection.h"
+#include "store/dialect.h"
+#include "store/engine.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -304,9 +306,9 @@ bool TADOConnection::Connected() const
     return db != nullptr;
 }
 
-sqlite3 *TADOConnection::handle() const
+sqlite3 *engineHandle(const TADOConnection &connection)
 {
-    return db;
+    return connection.db;
 }
 
 void TADOConnection::BeginTrans()
@@ -383,7 +385,7 @@ sqlite3 *connectionHandle(TADOConnection *c)
 {
     if (!c || !c->Connected())
         throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
-    return c->handle();
+    return engineHandle(*c);
 }
 
 // Prepares one statement; a second statement in the same text is refused,

@@ -1,4 +1,4 @@
-#include "store/store.h"
+#include "store/xcom.h"
 
 // The process-wide variables. They live with the store rather than with the
 // program's entry so that the book pages, which run every statement on the

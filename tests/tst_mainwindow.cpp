@@ -2,7 +2,8 @@
 // start-up without a library, and the application's error report.
 #include "application.h"
 #include "mainfrm.h"
-#include "store/store.h"
+#include "store/connection.h"
+#include "store/xcom.h"
 
 #include <QFile>
 #include <QMenu>

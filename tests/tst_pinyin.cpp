@@ -1,5 +1,5 @@
 // Pinyin initials: the table's ends, the Y boundary and what gets no letter.
-#include "store/store.h"
+#include "store/escape.h"
 #include "ztking/ztking.h"
 
 #include <QtTest>

@@ -1,5 +1,6 @@
 // The query helpers, the two text primitives, escaping and the name check.
-#include "store/store.h"
+#include "store/connection.h"
+#include "store/escape.h"
 #include "ztking/ztking.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,10 @@
 // The library store on a real file: the catalogue's texts, every statement
 // run for real, the position rules, the dialect, the plans, and opening.
-#include "store/store.h"
+#include "store/catalogue.h"
+#include "store/connection.h"
+#include "store/dialect.h"
+#include "store/engine.h"
+#include "store/escape.h"
 #include "ztking/ztking.h"
 
 #include <QFile>
@@ -343,7 +347,7 @@ private slots:
         QFETCH(QString, sql);
         sqlite3_stmt *st = nullptr;
         const QByteArray q = ("EXPLAIN QUERY PLAN " + jetToEngine(sql)).toUtf8();
-        QCOMPARE(sqlite3_prepare_v2(conn->handle(), q.constData(), -1, &st, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_prepare_v2(engineHandle(*conn), q.constData(), -1, &st, nullptr), SQLITE_OK);
         QStringList plan;
         while (sqlite3_step(st) == SQLITE_ROW)
             plan << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)));

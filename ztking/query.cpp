@@ -1,5 +1,7 @@
 #include "ztking/ztking.h"
 
+#include "store/connection.h"
+
 namespace {
 
 const QString &chooseStatement(const TADOConnection *link, const QString &accstr, const QString &sqlstr)

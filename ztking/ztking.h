@@ -7,13 +7,15 @@
 // character of the older Chinese code page and loses none.
 #pragma once
 
-#include "store/store.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <stdexcept>
+
+class TADOConnection;
+class TADOQuery;
 
 // The unit in which Ztking::Timebetween counts.
 enum class Tblx : int { Year = 0, Month, Day, Hour, Minute, Second, MilliSecond };

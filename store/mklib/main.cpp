@@ -1,4 +1,4 @@
-#include "store/store.h"
+#include "store/connection.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

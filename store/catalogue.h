@@ -1,0 +1,47 @@
+// The statement catalogue: every statement the program issues, built from its
+// fixed fragments and the values given. Keys and positions are decimal text;
+// names, titles and documents must already be escaped.
+#pragma once
+
+#include <QString>
+
+namespace sqlcat {
+
+// The document a new unit starts with.
+extern const QString NewPageDocument;
+
+QString booksLevel(const QString &parentKey);                                          // 1
+QString booksLevelFiltered(const QString &parentKey, const QString &filter);           // 2
+QString bookRename(const QString &name, const QString &initials, const QString &key);  // 3
+QString bookPlace(const QString &key);                                                 // 4
+QString booksCloseGap(const QString &position, const QString &parentKey);              // 5
+QString bookDelete(const QString &key);                                                // 6
+QString bookUnitsDelete(const QString &key);                                           // 7
+QString bookChildren(const QString &key);                                              // 8
+QString bookPosition(const QString &key);                                              // 9
+QString bookSetPosition(const QString &key, const QString &position);                  // 10
+QString bookMoveDown(const QString &key);                                              // 11
+QString bookMoveUp(const QString &key);                                                // 12
+QString bookNamed(const QString &name, const QString &parentKey);                      // 13
+QString bookLast(const QString &parentKey);                                            // 14
+QString bookInsert(const QString &parentKey, const QString &name, const QString &initials,
+                   const QString &position);                                           // 15
+QString unitsLevel(const QString &bookKey, const QString &parentKey);                  // 16
+QString unitsLevelFiltered(const QString &bookKey, const QString &parentKey,
+                           const QString &filter);                                     // 17
+QString unitRename(const QString &title, const QString &initials, const QString &key); // 18
+QString unitPlace(const QString &key);                                                 // 19
+QString unitsCloseGap(const QString &position, const QString &parentKey);              // 20
+QString unitDelete(const QString &key);                                                // 21
+QString unitChildren(const QString &key);                                              // 22
+QString unitPosition(const QString &key);                                              // 23
+QString unitSetPosition(const QString &key, const QString &position);                  // 24
+QString unitMoveDown(const QString &key);                                              // 25
+QString unitMoveUp(const QString &key);                                                // 26
+QString unitLast(const QString &parentKey);                                            // 27
+QString unitInsert(const QString &bookKey, const QString &parentKey, const QString &title,
+                   const QString &initials, const QString &position);                  // 28
+QString unitNewest();                                                                  // 29
+QString unitSave(const QString &document, const QString &plainText, const QString &key); // 30
+
+} // namespace sqlcat

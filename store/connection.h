@@ -1,0 +1,102 @@
+// The connection and query objects over a library file, and the one
+// exception every failure of the engine arrives as.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <stdexcept>
+
+struct sqlite3;
+
+// Every failure of the engine (unreachable file, rejected statement, missing
+// column, value that cannot be converted) arrives as this exception; its
+// message is the engine's own text.
+class EDatabaseError : public std::runtime_error
+{
+public:
+    explicit EDatabaseError(const QString &message);
+    QString message() const;
+};
+
+// The one connection to a library file. The connection string follows the
+// provider form "Provider=…;Data Source=<path>"; opening reads the data
+// source, opens the existing file read-write and never creates one.
+class TADOConnection
+{
+public:
+    TADOConnection();
+    ~TADOConnection();
+    TADOConnection(const TADOConnection &) = delete;
+    TADOConnection &operator=(const TADOConnection &) = delete;
+
+    bool LoginPrompt = false;
+    QString ConnectionString;
+
+    void Open();
+    void Close();
+    void setConnected(bool connected);
+    bool Connected() const;
+
+    // The file named by "Data Source" in the connection string.
+    QString DataSource() const;
+
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const;
+
+    // Lays an empty library (both tables, their indexes, the file's marks)
+    // at path. Refuses to touch an existing file.
+    static void CreateLibrary(const QString &path);
+
+    static constexpr int ApplicationId = 0x564c424b; // "VLBK"
+    static constexpr int SchemaVersion = 1;
+
+private:
+    // The engine's handle stays inside the store (store/engine.h).
+    friend sqlite3 *engineHandle(const TADOConnection &connection);
+
+    sqlite3 *db = nullptr;
+    int transDepth = 0;
+};
+
+// One statement on a connection: SQL text in the dialect of the catalogue,
+// opened as a row set or executed without one.
+class TADOQuery
+{
+public:
+    explicit TADOQuery(TADOConnection *connection = nullptr);
+    ~TADOQuery();
+    TADOQuery(const TADOQuery &) = delete;
+    TADOQuery &operator=(const TADOQuery &) = delete;
+
+    TADOConnection *Connection = nullptr;
+    QString SQL;
+
+    // Runs SQL and positions on the first row; Eof() is set at once when
+    // there are none.
+    void Open();
+    // Runs SQL as a statement that returns no rows.
+    void ExecSQL();
+    void Close();
+    bool Active() const;
+
+    bool Eof() const;
+    void Next();
+    // The named column of the current row as text: null gives the empty
+    // text, numbers their plain decimal form. Column names match without
+    // regard to letter case; an unknown name raises EDatabaseError.
+    QString FieldByName(const QString &name) const;
+    QStringList FieldNames() const;
+
+    // Affected rows of the last ExecSQL.
+    int RowsAffected() const;
+
+private:
+    struct Statement;
+    std::unique_ptr<Statement> stmt;
+    bool eof = true;
+    int rowsAffected = 0;
+};
