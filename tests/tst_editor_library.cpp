@@ -121,7 +121,7 @@ void TstEditorLibrary::initTestCase()
     QBuffer buffer(&png);
     QVERIFY(buffer.open(QIODevice::WriteOnly));
     QVERIFY(picture.save(&buffer, "PNG"));
-    for (const QString name : {QStringLiteral("a b.png"), QStringLiteral("pic.png"), QStringLiteral("图 片.png"),
+    for (const QString &name : {QStringLiteral("a b.png"), QStringLiteral("pic.png"), QStringLiteral("图 片.png"),
                                QStringLiteral("50%#[1].png")}) {
         QFile f(source.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));

@@ -77,7 +77,7 @@ QString withWeekday(int lx, const QDate &d, const QTime &t)
 class Scanner
 {
 public:
-    explicit Scanner(const QString &s) : s(s) {}
+    explicit Scanner(const QString &text) : s(text) {}
 
     bool atEnd() const { return i == s.size(); }
 
