@@ -17,6 +17,9 @@ void ShowErrorReport(const QString &message, QWidget *parent)
 TApplication::TApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+    // The skin lives in the main window's static library, whose resources
+    // the linker keeps only when asked for by name.
+    Q_INIT_RESOURCE(app);
     setApplicationName(QStringLiteral("Velloran"));
     setApplicationDisplayName(QStringLiteral("Velloran"));
     mapChineseFonts();

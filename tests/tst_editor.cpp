@@ -2,6 +2,7 @@
 // the code view, the toolbar, the mouse filter and the engine's limits.
 #include "editor/docengine.h"
 #include "editor/editor.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,7 +15,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -62,9 +62,6 @@ private slots:
 private:
     QVariant js(const QString &body) { return ed->document()->call(body); }
     void selectWord(const QString &id, int length);
-    // Runs answer on the next modal dialog of type T once it is up.
-    template<typename T, typename F>
-    void whenDialog(T *dialog, F answer);
 
     QWidget *host = nullptr;
     QLineEdit *other = nullptr;
@@ -114,20 +111,6 @@ void TstEditor::selectWord(const QString &id, int length)
                                   .arg(length))
                                .toString();
     QCOMPARE(chosen.size(), length);
-}
-
-template<typename T, typename F>
-void TstEditor::whenDialog(T *dialog, F answer)
-{
-    auto *poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [poll, dialog, answer] {
-        if (dialog->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
-            answer(dialog);
-        }
-    });
-    poll->start(20);
 }
 
 void TstEditor::usableBeforeShownAndKeptWhenShownAgain()
@@ -473,8 +456,8 @@ void TstEditor::colour()
 
     ed->htmlsetAll(QStringLiteral("<p id=\"w\">hello world</p>"), QString(), 0);
     selectWord(QStringLiteral("w"), 5);
-    auto *dialog = ed->findChild<QColorDialog *>(QStringLiteral("dlgColor1"));
-    whenDialog(dialog, [accept](QColorDialog *d) {
+    BoxAnswerer answerer;
+    answerer.whenShown(ed->findChild<QColorDialog *>(QStringLiteral("dlgColor1")), [accept](QColorDialog *d) {
         d->setCurrentColor(accept ? QColor(255, 0, 0) : QColor(0, 0, 255));
         accept ? d->accept() : d->reject();
     });
@@ -506,8 +489,8 @@ void TstEditor::address()
 
     ed->htmlsetAll(QStringLiteral("<p id=\"w\">hello world</p>"), QString(), 0);
     selectWord(QStringLiteral("w"), 5);
-    auto *dialog = ed->findChild<QInputDialog *>(QStringLiteral("dlgInput1"));
-    whenDialog(dialog, [typed, accept](QInputDialog *d) {
+    BoxAnswerer answerer;
+    answerer.whenShown(ed->findChild<QInputDialog *>(QStringLiteral("dlgInput1")), [typed, accept](QInputDialog *d) {
         d->setTextValue(typed);
         accept ? d->accept() : d->reject();
     });

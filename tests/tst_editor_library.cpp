@@ -2,6 +2,7 @@
 // with pictures served from files, data: addresses and a local web server.
 #include "editor/docengine.h"
 #include "editor/editor.h"
+#include "testsupport.h"
 #include "ztking/ztking.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -20,7 +20,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QVBoxLayout>
 
 // Serves /pic.png (also with a query), answers 404 elsewhere and never
@@ -97,8 +96,6 @@ private:
     {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(server->serverPort()).arg(path);
     }
-    // Closes the next message box and keeps its text.
-    void answerMessage(QString *text);
     void writeTemplate(const QString &name, const QByteArray &bytes);
 
     QWidget *page = nullptr;
@@ -167,20 +164,6 @@ void TstEditorLibrary::cleanupTestCase()
 {
     delete page;
     QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/images")).removeRecursively();
-}
-
-void TstEditorLibrary::answerMessage(QString *text)
-{
-    auto *poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [poll, text] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            *text = box->text();
-            box->accept();
-        }
-    });
-    poll->start(20);
 }
 
 void TstEditorLibrary::downfileFetches_data()
@@ -257,10 +240,9 @@ void TstEditorLibrary::noLibrary()
     mmo1->setPlainText(QStringLiteral("code view"));
     const QString before = body();
     ed->Tuku = library;
-    QString shown;
-    answerMessage(&shown);
+    BoxAnswerer boxes;
     ed->savepic(QStringLiteral("vl"));
-    QCOMPARE(shown, message);
+    QCOMPARE(boxes.texts, QStringList{message});
     QCOMPARE(body(), before);
     QCOMPARE(mmo1->toPlainText(), QStringLiteral("code view"));
     QVERIFY(libraryFiles().isEmpty());
@@ -439,10 +421,9 @@ void TstEditorLibrary::templateNotChosen()
     form5->cbookfrm = page;
     form5->show();
     QCOMPARE(form5->findChild<QComboBox *>(QStringLiteral("cbb1"))->count(), 0);
-    QString shown;
-    answerMessage(&shown);
+    BoxAnswerer boxes;
     QTest::mouseClick(form5->findChild<QPushButton *>(QStringLiteral("btn1")), Qt::LeftButton);
-    QCOMPARE(shown, QStringLiteral("请从下拉列表选择模版！"));
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("请从下拉列表选择模版！")});
     QCOMPARE(body(), QStringLiteral("<p>kept</p>"));
     QVERIFY(!ed->Editstate);
     form5->hide();

@@ -1,13 +1,13 @@
 // The main window: tabs at start, the plus tab, closing, the caption message,
 // start-up without a library, and the application's error report.
-#include "application.h"
-#include "mainfrm.h"
+#include "app/application.h"
+#include "app/mainfrm.h"
 #include "store/connection.h"
 #include "store/xcom.h"
+#include "testsupport.h"
 
 #include <QFile>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -28,28 +28,6 @@ void removeLibrary()
     for (const char *suffix : {"", "-wal", "-shm"})
         QFile::remove(libraryFile() + QLatin1String(suffix));
 }
-
-// Watches for the application's error report, notes its text and closes it,
-// as a user would press OK.
-class ReportCatcher : public QObject
-{
-public:
-    QStringList texts;
-    explicit ReportCatcher(QObject *parent)
-        : QObject(parent)
-    {
-        startTimer(20);
-    }
-
-protected:
-    void timerEvent(QTimerEvent *) override
-    {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            texts << box->text();
-            box->accept();
-        }
-    }
-};
 
 } // namespace
 
@@ -189,16 +167,15 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
-        auto *catcher = new ReportCatcher(this);
+        BoxAnswerer boxes;
         form = std::make_unique<TForm1>();
         form->show();
-        QTRY_COMPARE(catcher->texts.size(), 1);
-        QVERIFY2(catcher->texts.first().contains(libraryFile()), qPrintable(catcher->texts.first()));
-        QVERIFY(catcher->texts.first().contains(QLatin1String("velloran-mklib")));
+        QTRY_COMPARE(boxes.texts.size(), 1);
+        QVERIFY2(boxes.texts.first().contains(libraryFile()), qPrintable(boxes.texts.first()));
+        QVERIFY(boxes.texts.first().contains(QLatin1String("velloran-mklib")));
         QCOMPARE(form->cxPageControl1->count(), 1);
         QTRY_VERIFY(!form->isVisible());
         QCOMPARE(QFile::exists(libraryFile()), present);
-        delete catcher;
     }
 
     // The families pages and forms name must show Chinese, never boxes.
@@ -218,6 +195,9 @@ private slots:
                 || QFontInfo(font).family().contains(QLatin1String("WenQuanYi")));
     }
 
+    // The skin comes with the main window's library.
+    void skinIsApplied() { QVERIFY(qApp->styleSheet().contains(QLatin1String("QTabBar::tab"))); }
+
     // An exception escaping any handler reaches one report; the program
     // goes on and the next click works.
     void escapingErrorIsReported()
@@ -230,13 +210,12 @@ private slots:
         });
         button.show();
         QVERIFY(QTest::qWaitForWindowExposed(&button));
-        auto *catcher = new ReportCatcher(this);
+        BoxAnswerer boxes;
         QTest::mouseClick(&button, Qt::LeftButton);
-        QTRY_COMPARE(catcher->texts, QStringList{QStringLiteral("Operation must use an updateable query.")});
+        QTRY_COMPARE(boxes.texts, QStringList{QStringLiteral("Operation must use an updateable query.")});
         QTest::mouseClick(&button, Qt::LeftButton);
         QCOMPARE(clicks, 2);
-        QCOMPARE(catcher->texts.size(), 1);
-        delete catcher;
+        QCOMPARE(boxes.texts.size(), 1);
     }
 };
 

@@ -1,21 +1,21 @@
 // The query helpers, the two text primitives, escaping and the name check.
 #include "store/connection.h"
 #include "store/escape.h"
+#include "testsupport.h"
 #include "ztking/ztking.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TstQuery : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<TADOConnection> conn;
+    std::unique_ptr<TempLibrary> lib;
+    TADOConnection *conn = nullptr;
 
     QStringList values()
     {
-        auto q = Ztking::Dataread(conn.get(), QStringLiteral("select v from t order by rowid"), QString());
+        auto q = Ztking::Dataread(conn, QStringLiteral("select v from t order by rowid"), QString());
         QStringList out;
         for (; !q->Eof(); q->Next())
             out << Ztking::Dataget(*q, QStringLiteral("v"));
@@ -25,14 +25,11 @@ class TstQuery : public QObject
 private slots:
     void init()
     {
-        const QString path = dir.filePath(QStringLiteral("q%1.mdb").arg(QDateTime::currentMSecsSinceEpoch()));
-        TADOConnection::CreateLibrary(path);
-        conn = std::make_unique<TADOConnection>();
-        conn->ConnectionString = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path;
-        conn->Open();
-        Ztking::Datado(conn.get(), QStringLiteral("create table t (v text)"), QString());
+        lib = std::make_unique<TempLibrary>();
+        conn = lib->connection();
+        Ztking::Datado(conn, QStringLiteral("create table t (v text)"), QString());
     }
-    void cleanup() { conn.reset(); }
+    void cleanup() { lib.reset(); }
 
     // The batch rule: a line break followed by "go" (any case) and " go "
     // end a statement; any other "go" does not.
@@ -60,9 +57,9 @@ private slots:
         QFETCH(QStringList, stored);
         QFETCH(bool, fails);
         if (fails)
-            QVERIFY_THROWS_EXCEPTION(EDatabaseError, Ztking::Datado(conn.get(), batch, QString()));
+            QVERIFY_THROWS_EXCEPTION(EDatabaseError, Ztking::Datado(conn, batch, QString()));
         else
-            Ztking::Datado(conn.get(), batch, QString());
+            Ztking::Datado(conn, batch, QString());
         QCOMPARE(values(), stored);
     }
 
@@ -70,7 +67,7 @@ private slots:
     {
         const QString batch = QStringLiteral("insert into t values('1')\r\ngo\r\ninsert into nowhere values('2')\r\ngo\r\n"
                                              "insert into t values('3')");
-        QVERIFY_THROWS_EXCEPTION(EDatabaseError, Ztking::Datado(conn.get(), batch, QString()));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, Ztking::Datado(conn, batch, QString()));
         QCOMPARE(values(), QStringList{"1"});
     }
 
@@ -91,7 +88,7 @@ private slots:
         conn->Close();
         conn->ConnectionString = connection + QStringLiteral("Data Source=") + path;
         conn->Open();
-        auto q = Ztking::Dataread(conn.get(), QStringLiteral("select 'acc' as d"), QStringLiteral("select 'sql' as d"));
+        auto q = Ztking::Dataread(conn, QStringLiteral("select 'acc' as d"), QStringLiteral("select 'sql' as d"));
         QCOMPARE(Ztking::Dataget(*q, QStringLiteral("d")), ran);
     }
 
@@ -160,7 +157,7 @@ private slots:
     void escapedTextSurvivesBatch()
     {
         const QString text = QStringLiteral("it's a go \r\nGO\r\n let's go ");
-        Ztking::Datado(conn.get(), "insert into t values('" + Dataesc(text) + "')", QString());
+        Ztking::Datado(conn, "insert into t values('" + Dataesc(text) + "')", QString());
         QCOMPARE(Dataunesc(values().value(0)), text);
     }
 

@@ -5,10 +5,10 @@
 #include "store/dialect.h"
 #include "store/engine.h"
 #include "store/escape.h"
+#include "testsupport.h"
 #include "ztking/ztking.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -51,26 +51,25 @@ class TstStore : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString path;
-    std::unique_ptr<TADOConnection> conn;
+    std::unique_ptr<TempLibrary> lib;
+    TADOConnection *conn = nullptr;
 
     // Adds an item the way the add dialogs do: next position after the
     // siblings, then the insert. Returns the new key.
     QString addBook(const QString &parent, const QString &name)
     {
-        const QString last = scalar(conn.get(), sqlcat::bookLast(parent), QStringLiteral("px"));
+        const QString last = scalar(conn, sqlcat::bookLast(parent), QStringLiteral("px"));
         const int px = last == QLatin1String("<none>") ? 1 : last.toInt() + 1;
-        run(conn.get(), sqlcat::bookInsert(parent, Dataesc(name), Ztking::Getpy(name), QString::number(px)));
-        return scalar(conn.get(), sqlcat::bookNamed(Dataesc(name), parent), QStringLiteral("id"));
+        run(conn, sqlcat::bookInsert(parent, Dataesc(name), Ztking::Getpy(name), QString::number(px)));
+        return scalar(conn, sqlcat::bookNamed(Dataesc(name), parent), QStringLiteral("id"));
     }
 
     QString addUnit(const QString &book, const QString &parent, const QString &title)
     {
-        const QString last = scalar(conn.get(), sqlcat::unitLast(parent), QStringLiteral("px"));
+        const QString last = scalar(conn, sqlcat::unitLast(parent), QStringLiteral("px"));
         const int px = last == QLatin1String("<none>") ? 1 : last.toInt() + 1;
-        run(conn.get(), sqlcat::unitInsert(book, parent, Dataesc(title), Ztking::Getpy(title), QString::number(px)));
-        return scalar(conn.get(), sqlcat::unitNewest(), QStringLiteral("id"));
+        run(conn, sqlcat::unitInsert(book, parent, Dataesc(title), Ztking::Getpy(title), QString::number(px)));
+        return scalar(conn, sqlcat::unitNewest(), QStringLiteral("id"));
     }
 
     // Deletes a bookshelf item as the bookshelf does: close the gap, delete
@@ -79,18 +78,18 @@ class TstStore : public QObject
     {
         QString px, jb;
         {
-            auto q = Ztking::Dataread(conn.get(), sqlcat::bookPlace(key), QString());
+            auto q = Ztking::Dataread(conn, sqlcat::bookPlace(key), QString());
             px = Ztking::Dataget(*q, QStringLiteral("px"));
             jb = Ztking::Dataget(*q, QStringLiteral("jb"));
         }
-        run(conn.get(), sqlcat::booksCloseGap(px, jb));
+        run(conn, sqlcat::booksCloseGap(px, jb));
         deleteBookTree(key);
     }
     void deleteBookTree(const QString &key)
     {
-        run(conn.get(), sqlcat::bookDelete(key));
-        run(conn.get(), sqlcat::bookUnitsDelete(key));
-        const QStringList children = rows(conn.get(), sqlcat::bookChildren(key), {QStringLiteral("id")});
+        run(conn, sqlcat::bookDelete(key));
+        run(conn, sqlcat::bookUnitsDelete(key));
+        const QStringList children = rows(conn, sqlcat::bookChildren(key), {QStringLiteral("id")});
         for (const QString &child : children)
             deleteBookTree(child);
     }
@@ -98,14 +97,10 @@ class TstStore : public QObject
 private slots:
     void init()
     {
-        QVERIFY(dir.isValid());
-        path = dir.filePath(QStringLiteral("vlbook-%1.mdb").arg(QDateTime::currentMSecsSinceEpoch()));
-        TADOConnection::CreateLibrary(path);
-        conn = std::make_unique<TADOConnection>();
-        conn->ConnectionString = jetString(path);
-        conn->setConnected(true);
+        lib = std::make_unique<TempLibrary>();
+        conn = lib->connection();
     }
-    void cleanup() { conn.reset(); }
+    void cleanup() { lib.reset(); }
 
     void catalogueTexts_data()
     {
@@ -146,21 +141,21 @@ private slots:
     void positionRules()
     {
         const QString cat = addBook(QStringLiteral("$"), QStringLiteral("分类"));
-        QCOMPARE(scalar(conn.get(), sqlcat::bookPosition(cat), QStringLiteral("px")), QStringLiteral("1"));
+        QCOMPARE(scalar(conn, sqlcat::bookPosition(cat), QStringLiteral("px")), QStringLiteral("1"));
         QStringList keys;
         for (const char *n : {"甲", "乙", "丙", "丁"})
             keys << addBook(cat, QString::fromUtf8(n));
-        QCOMPARE(rows(conn.get(), sqlcat::booksLevel(cat), {QStringLiteral("lbm"), QStringLiteral("px")}),
+        QCOMPARE(rows(conn, sqlcat::booksLevel(cat), {QStringLiteral("lbm"), QStringLiteral("px")}),
                  QStringList({"甲|1", "乙|2", "丙|3", "丁|4"}));
         const QString child = addBook(keys[1], QStringLiteral("乙下"));
         const QString unit = addUnit(keys[1], QStringLiteral("$"), QStringLiteral("章一"));
         Q_UNUSED(unit);
 
         deleteBook(keys[1]);
-        QCOMPARE(rows(conn.get(), sqlcat::booksLevel(cat), {QStringLiteral("lbm"), QStringLiteral("px")}),
+        QCOMPARE(rows(conn, sqlcat::booksLevel(cat), {QStringLiteral("lbm"), QStringLiteral("px")}),
                  QStringList({"甲|1", "丙|2", "丁|3"}));
-        QCOMPARE(scalar(conn.get(), sqlcat::bookPosition(child), QStringLiteral("px")), QStringLiteral("<none>"));
-        QCOMPARE(rows(conn.get(), sqlcat::unitsLevel(keys[1], QStringLiteral("$")), {QStringLiteral("id")}), QStringList());
+        QCOMPARE(scalar(conn, sqlcat::bookPosition(child), QStringLiteral("px")), QStringLiteral("<none>"));
+        QCOMPARE(rows(conn, sqlcat::unitsLevel(keys[1], QStringLiteral("$")), {QStringLiteral("id")}), QStringList());
 
         // Two books: top-level units share one sequence across books.
         const QString a = keys[0], b = keys[2];
@@ -170,16 +165,16 @@ private slots:
             addUnit(b, QStringLiteral("$"), QStringLiteral("b%1").arg(i));
         // 章一 held 1 and went with its book; a1, a2 took 1, 2 and b's five 3 to 7.
         const QString a3 = addUnit(a, QStringLiteral("$"), QStringLiteral("a3"));
-        QCOMPARE(scalar(conn.get(), sqlcat::unitPosition(a3), QStringLiteral("px")), QStringLiteral("8"));
+        QCOMPARE(scalar(conn, sqlcat::unitPosition(a3), QStringLiteral("px")), QStringLiteral("8"));
         // Pages under a chapter count from 1 again.
         const QString page = addUnit(a, a3, QStringLiteral("页"));
-        QCOMPARE(scalar(conn.get(), sqlcat::unitPosition(page), QStringLiteral("px")), QStringLiteral("1"));
+        QCOMPARE(scalar(conn, sqlcat::unitPosition(page), QStringLiteral("px")), QStringLiteral("1"));
     }
 
     // Every statement of the catalogue runs on a real file with its meaning.
     void everyStatementRuns()
     {
-        TADOConnection *c = conn.get();
+        TADOConnection *c = conn;
         const QString cat = addBook(QStringLiteral("$"), QStringLiteral("文学"));
         const QString b1 = addBook(cat, QStringLiteral("红楼梦"));
         const QString b2 = addBook(cat, QStringLiteral("Tom's go-cart"));
@@ -265,9 +260,9 @@ private slots:
     void engineErrors()
     {
         QFETCH(QString, sql);
-        QVERIFY_THROWS_EXCEPTION(EDatabaseError, Ztking::Dataread(conn.get(), sql, QString()));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, Ztking::Dataread(conn, sql, QString()));
         // The library is unharmed.
-        QCOMPARE(scalar(conn.get(), QStringLiteral("select count(*) as n from units"), QStringLiteral("n")), QStringLiteral("0"));
+        QCOMPARE(scalar(conn, QStringLiteral("select count(*) as n from units"), QStringLiteral("n")), QStringLiteral("0"));
     }
 
     void dialect_data()
@@ -289,19 +284,19 @@ private slots:
     {
         QFETCH(QString, sql);
         QFETCH(QString, value);
-        QCOMPARE(scalar(conn.get(), sql, QStringLiteral("v")), value);
+        QCOMPARE(scalar(conn, sql, QStringLiteral("v")), value);
     }
 
     void datagetMissingColumnFails()
     {
-        auto q = Ztking::Dataread(conn.get(), QStringLiteral("select 1 as a"), QString());
+        auto q = Ztking::Dataread(conn, QStringLiteral("select 1 as a"), QString());
         QCOMPARE(Ztking::Dataget(*q, QStringLiteral("A")), QStringLiteral("1"));
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, Ztking::Dataget(*q, QStringLiteral("b")));
     }
 
     void emptyResultIsEofAtOnce()
     {
-        auto q = Ztking::Dataread(conn.get(), sqlcat::booksLevel(QStringLiteral("nobody")), QString());
+        auto q = Ztking::Dataread(conn, sqlcat::booksLevel(QStringLiteral("nobody")), QString());
         QVERIFY(q->Active());
         QVERIFY(q->Eof());
     }
@@ -365,13 +360,13 @@ private slots:
 
     void connectionSettings()
     {
-        QCOMPARE(scalar(conn.get(), QStringLiteral("pragma journal_mode"), QStringLiteral("journal_mode")), QStringLiteral("wal"));
-        QCOMPARE(scalar(conn.get(), QStringLiteral("pragma synchronous"), QStringLiteral("synchronous")), QStringLiteral("2"));
-        QCOMPARE(scalar(conn.get(), QStringLiteral("pragma application_id"), QStringLiteral("application_id")),
+        QCOMPARE(scalar(conn, QStringLiteral("pragma journal_mode"), QStringLiteral("journal_mode")), QStringLiteral("wal"));
+        QCOMPARE(scalar(conn, QStringLiteral("pragma synchronous"), QStringLiteral("synchronous")), QStringLiteral("2"));
+        QCOMPARE(scalar(conn, QStringLiteral("pragma application_id"), QStringLiteral("application_id")),
                  QString::number(TADOConnection::ApplicationId));
-        QCOMPARE(scalar(conn.get(), QStringLiteral("pragma user_version"), QStringLiteral("user_version")),
+        QCOMPARE(scalar(conn, QStringLiteral("pragma user_version"), QStringLiteral("user_version")),
                  QString::number(TADOConnection::SchemaVersion));
-        QVERIFY(scalar(conn.get(), QStringLiteral("pragma busy_timeout"), QStringLiteral("timeout")).toInt() > 0);
+        QVERIFY(scalar(conn, QStringLiteral("pragma busy_timeout"), QStringLiteral("timeout")).toInt() > 0);
     }
 
     void transactions()
@@ -379,11 +374,11 @@ private slots:
         conn->BeginTrans();
         addBook(QStringLiteral("$"), QStringLiteral("暂存"));
         conn->RollbackTrans();
-        QCOMPARE(rows(conn.get(), sqlcat::booksLevel(QStringLiteral("$")), {QStringLiteral("id")}), QStringList());
+        QCOMPARE(rows(conn, sqlcat::booksLevel(QStringLiteral("$")), {QStringLiteral("id")}), QStringList());
         conn->BeginTrans();
         addBook(QStringLiteral("$"), QStringLiteral("留存"));
         conn->CommitTrans();
-        QCOMPARE(rows(conn.get(), sqlcat::booksLevel(QStringLiteral("$")), {QStringLiteral("lbm")}), QStringList({"留存"}));
+        QCOMPARE(rows(conn, sqlcat::booksLevel(QStringLiteral("$")), {QStringLiteral("lbm")}), QStringList({"留存"}));
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, conn->CommitTrans());
     }
 
@@ -402,7 +397,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, exists);
         QFETCH(QString, mentions);
-        const QString bad = dir.filePath(QStringLiteral("bad %1.mdb").arg(QTest::currentDataTag()));
+        const QString bad = QDir(lib->folder()).filePath(QStringLiteral("bad %1.mdb").arg(QTest::currentDataTag()));
         if (exists) {
             QFile f(bad);
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -423,9 +418,9 @@ private slots:
 
     void createNeverOverwrites()
     {
-        QVERIFY_THROWS_EXCEPTION(EDatabaseError, TADOConnection::CreateLibrary(path));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, TADOConnection::CreateLibrary(lib->path()));
         addBook(QStringLiteral("$"), QStringLiteral("仍在"));
-        QCOMPARE(rows(conn.get(), sqlcat::booksLevel(QStringLiteral("$")), {QStringLiteral("lbm")}), QStringList({"仍在"}));
+        QCOMPARE(rows(conn, sqlcat::booksLevel(QStringLiteral("$")), {QStringLiteral("lbm")}), QStringList({"仍在"}));
     }
 
     // A whole page of any size goes in and comes back word for word.
@@ -436,8 +431,8 @@ private slots:
         QString doc;
         while (doc.size() < 3'000'000)
             doc += QStringLiteral("<p>锦瑟无端五十弦，一弦一柱思华年。'go' GO gO</p>\r\n");
-        run(conn.get(), sqlcat::unitSave(Dataesc(doc), QString(), u));
-        auto q = Ztking::Dataread(conn.get(), QStringLiteral("select ucon from units where cstr(id)='") + u + "'", QString());
+        run(conn, sqlcat::unitSave(Dataesc(doc), QString(), u));
+        auto q = Ztking::Dataread(conn, QStringLiteral("select ucon from units where cstr(id)='") + u + "'", QString());
         QCOMPARE(Dataunesc(Ztking::Dataget(*q, QStringLiteral("ucon"))), doc);
     }
 };
