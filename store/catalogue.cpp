@@ -4,6 +4,27 @@
 // inside some fragments belong to them.
 namespace sqlcat {
 
+namespace {
+
+// A stored text as the reader wrote it: the engine's own replace() takes the
+// storage markers back out, so that a filter finds apostrophes and "go" in
+// names, titles and page text.
+QString asWritten(const char *column)
+{
+    return QStringLiteral("replace(replace(replace(replace(replace(%1,'&#8989',''''),'[G#O]','GO'),'[G#o]','Go'),"
+                          "'[g#O]','gO'),'[g#o]','go')")
+        .arg(QLatin1String(column));
+}
+
+// A filter text inside a quoted pattern: an apostrophe is doubled, so the
+// text can never end the quotes; "%" and "_" keep their pattern meaning.
+QString patternPiece(QString filter)
+{
+    return filter.replace(u'\'', QStringLiteral("''"));
+}
+
+} // namespace
+
 const QString NewPageDocument =
     QStringLiteral("<body style=\"font-family: 宋体; font-size: 10pt;margin:8px\"></body>");
 
@@ -14,8 +35,9 @@ QString booksLevel(const QString &parentKey)
 
 QString booksLevelFiltered(const QString &parentKey, const QString &filter)
 {
-    return "Select * from books where cstr(jb)='" + parentKey + "' and (lbm like '%" + filter
-           + "%' or lbmpy like '%" + filter + "%') order by cint(px)";
+    const QString f = patternPiece(filter);
+    return "Select * from books where cstr(jb)='" + parentKey + "' and (" + asWritten("lbm") + " like '%" + f
+           + "%' or lbmpy like '%" + f + "%') order by cint(px)";
 }
 
 QString bookRename(const QString &name, const QString &initials, const QString &key)
@@ -91,9 +113,10 @@ QString unitsLevel(const QString &bookKey, const QString &parentKey)
 
 QString unitsLevelFiltered(const QString &bookKey, const QString &parentKey, const QString &filter)
 {
-    return "Select * from units where cstr(sc)='" + bookKey + "' and cstr(jb)='" + parentKey
-           + "' and (utitle like '%" + filter + "%' or utpy like '%" + filter + "%' or ucontxt like '%" + filter
-           + "%' ) order by cint(px)";
+    const QString f = patternPiece(filter);
+    return "Select * from units where cstr(sc)='" + bookKey + "' and cstr(jb)='" + parentKey + "' and ("
+           + asWritten("utitle") + " like '%" + f + "%' or utpy like '%" + f + "%' or " + asWritten("ucontxt")
+           + " like '%" + f + "%' ) order by cint(px)";
 }
 
 QString unitRename(const QString &title, const QString &initials, const QString &key)

@@ -7,6 +7,10 @@
 
 namespace sqlcat {
 
+// The filters (2, 17) take the text as typed and quote it themselves; they
+// match names, titles and page text as the reader wrote them, so stored
+// markers never show through and any text is only a pattern.
+
 // The document a new unit starts with.
 extern const QString NewPageDocument;
 
