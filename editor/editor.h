@@ -33,6 +33,10 @@ public:
     explicit EditorError(const QString &message) : std::runtime_error(message.toStdString()) {}
 };
 
+// The object name of a book page's editor, by which the template dialog
+// finds the editor of the page it works for.
+extern const QString ZthtmleditorName;
+
 class TZthtmleditorx : public QWidget
 {
     Q_OBJECT
@@ -122,6 +126,7 @@ class TForm5 : public QDialog
     Q_OBJECT
 public:
     explicit TForm5(QWidget *parent);
+    ~TForm5() override;
 
     // The book page whose editor receives the template.
     QPointer<QWidget> cbookfrm;
@@ -136,6 +141,9 @@ protected:
 private:
     QComboBox *cbb1;
 };
+
+// The one instance of the program, made at start-up.
+extern TForm5 *Form5;
 
 // The text of a template file: a byte-order mark selects UTF-8 or UTF-16,
 // anything else is read in the Chinese code page. Throws EditorError when the

@@ -40,8 +40,11 @@ QString readTemplate(const QString &path)
     return joined;
 }
 
+TForm5 *Form5 = nullptr;
+
 TForm5::TForm5(QWidget *parent) : QDialog(parent)
 {
+    Form5 = this;
     setWindowTitle(QStringLiteral("使用模版"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -95,6 +98,12 @@ TForm5::TForm5(QWidget *parent) : QDialog(parent)
     connect(btn1, &QPushButton::clicked, this, &TForm5::btn1Click);
 }
 
+TForm5::~TForm5()
+{
+    if (Form5 == this)
+        Form5 = nullptr;
+}
+
 void TForm5::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -121,7 +130,7 @@ void TForm5::btn1Click()
         QMessageBox::information(this, QApplication::applicationDisplayName(), QStringLiteral("请从下拉列表选择模版！"));
         return;
     }
-    TZthtmleditorx *editor = cbookfrm ? cbookfrm->findChild<TZthtmleditorx *>(QStringLiteral("Zthtmleditorx1")) : nullptr;
+    TZthtmleditorx *editor = cbookfrm ? cbookfrm->findChild<TZthtmleditorx *>(ZthtmleditorName) : nullptr;
     if (!editor)
         throw EditorError(QStringLiteral("应用模版的书卷页已经关闭"));
     const QString html = readTemplate(mobanFolder() + QLatin1Char('/') + name + QStringLiteral("/page.htm"));

@@ -196,6 +196,8 @@ bool downfile(const QString &url, const QString &file, int timeoutMs)
     return true;
 }
 
+const QString ZthtmleditorName = QStringLiteral("Zthtmleditorx1");
+
 TZthtmleditorx::TZthtmleditorx(QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);
