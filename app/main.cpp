@@ -1,5 +1,7 @@
 #include "application.h"
 #include "book/book.h"
+#include "book/bookadd.h"
+#include "book/conadd.h"
 #include "editor/editor.h"
 #include "mainfrm.h"
 
@@ -11,9 +13,9 @@ int main(int argc, char *argv[])
     // book page is never shown; every visible page is made for its tab.
     TForm1 Form1;
     TForm2 Form2;
-    TForm3 Form3(&Form1);
-    TForm4 Form4(&Form1);
-    TForm5 Form5(&Form1);
+    TForm3 bookAdd(&Form1);
+    TForm4 unitAdd(&Form1);
+    TForm5 templates(&Form1);
 
     Form1.show();
     return app.exec();

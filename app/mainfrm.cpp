@@ -143,13 +143,26 @@ void TForm1::FormShow()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    bool CanClose = true;
+    // Ignored until every question is answered: a save that fails on the
+    // way keeps the window open while its error goes to the report.
+    event->ignore();
+    bool CanClose = false;
     FormCloseQuery(CanClose);
-    CanClose ? event->accept() : event->ignore();
+    if (CanClose)
+        event->accept();
 }
 
 void TForm1::FormCloseQuery(bool &CanClose)
 {
+    // A page with unsaved edits asks first; its answer may keep the window.
+    for (int i = 1; i < cxPageControl1->count(); ++i) {
+        for (TForm2 *page : cxPageControl1->widget(i)->findChildren<TForm2 *>()) {
+            cxPageControl1->setCurrentIndex(i);
+            page->FormCloseQuery(CanClose);
+            if (!CanClose)
+                return;
+        }
+    }
     // Pages go with the window; the connection goes first so no page can
     // reach a half-closed library.
     if (Adoconn == connection.get())
@@ -184,7 +197,13 @@ void TForm1::closeActiveTab()
     if (index <= 0)
         return;
     QWidget *sheet = cxPageControl1->widget(index);
-    // The page goes with its sheet, without being asked.
+    // The page goes with its sheet once unsaved edits are settled.
+    for (TForm2 *page : sheet->findChildren<TForm2 *>()) {
+        bool CanClose = false;
+        page->FormCloseQuery(CanClose);
+        if (!CanClose)
+            return;
+    }
     cxPageControl1->removeTab(index);
     sheet->hide();
     sheet->deleteLater();
@@ -213,7 +232,15 @@ void TForm1::MyCopyDataMsg(TMessage &Msg)
         return;
     const auto *cds = reinterpret_cast<const COPYDATASTRUCT *>(Msg.LParam);
     const QString caption = QString::fromUtf16(static_cast<const char16_t *>(cds->lpData));
-    cxPageControl1->setTabText(cxPageControl1->currentIndex(), caption);
+    // The sender names itself in WParam, so a page captions its own tab even
+    // when another tab is in front.
+    const auto *sender = reinterpret_cast<const QWidget *>(Msg.WParam);
+    int index = cxPageControl1->currentIndex();
+    for (int i = 1; i < cxPageControl1->count(); ++i) {
+        if (sender && cxPageControl1->widget(i)->isAncestorOf(sender))
+            index = i;
+    }
+    cxPageControl1->setTabText(index, caption);
 }
 
 QList<QIcon> makeTabImages()

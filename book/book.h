@@ -1,76 +1,134 @@
-// The book page and its two add dialogs, and the caption message by which a
-// page names its tab in the main window.
+// The book page: the bookshelf tree and the chapter tree of the selected
+// book on the left, the editor of the selected page on the right, with the
+// lock box and the two buttons below it.
 #pragma once
 
-#include <QEvent>
-#include <QPointer>
+#include "book/copydata.h"
+#include "book/tree.h"
+
 #include <QString>
 #include <QWidget>
 
-// --- The caption message ---------------------------------------------------
-// A page asks the main window to caption its tab with a record delivered
-// synchronously as message 74. The record and its text stay the sender's;
-// the receiver copies the text before it returns.
-constexpr int WM_COPYDATA = 74;
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class TZthtmleditorx;
 
-struct COPYDATASTRUCT
-{
-    quintptr dwData = 0;
-    quint32 cbData = 0;
-    const void *lpData = nullptr; // UTF-16 text ending in a 0 code unit
-};
+// The rename state, one pair for every page and both trees of each.
+// Oldname: the caption of the node last selected by a press in either tree.
+// Renflag: "重命名" from the start of a rename until the next press on a
+// node, empty otherwise.
+extern QString Oldname;
+extern QString Renflag;
 
-struct TMessage
-{
-    int Msg = 0;
-    quintptr WParam = 0;
-    qintptr LParam = 0;
-    qintptr Result = 0;
-};
-
-class TMessageEvent : public QEvent
-{
-public:
-    explicit TMessageEvent(const TMessage &m);
-    static QEvent::Type eventType();
-    TMessage msg;
-};
-
-// Sends a caption to the window that holds from and returns once it is set.
-// cbData is passed as the senders give it (102 for "书卷", otherwise the
-// number of code units + 100); the receiver never reads it.
-void SendCaption(QWidget *from, const QString &caption, quint32 cbData);
-
-// --- The book page ---------------------------------------------------------
 class TForm2 : public QWidget
 {
     Q_OBJECT
 public:
     explicit TForm2(QWidget *parent = nullptr);
 
+    QFrame *pnl1;
+    QTabWidget *cxPageControl1;
+    QWidget *cxTabSheet1;
+    QWidget *cxTabSheet2;
+    QFrame *pnl3;
+    QFrame *pnl4;
+    QLineEdit *cxTextEdit1;
+    QLineEdit *cxTextEdit2;
+    TTreeView *tv1;
+    TTreeView *tv2;
+    QSplitter *cxSplitter1;
+    QFrame *pnl2;
+    TZthtmleditorx *Zthtmleditorx1;
+    QFrame *pnl5;
+    QCheckBox *cxCheckBox1;
+    QPushButton *cxButton1;
+    QPushButton *cxButton2;
+    QMenu *pm1;
+    QMenu *pm2;
+    QAction *N1, *N2, *N3, *N4, *N5;
+    QAction *N6, *N7, *N8, *N9, *N10, *N11;
+
+    // Bookshelf.
+    void Booklist();
+    void Booklistx(TTreeNode *Fnote, const QString &jb);
+    bool tv1MouseDown(Qt::MouseButton Button, const QPoint &pos);
+    void N1Click();
+    void N2Click();
+    void N4Click();
+    void N5Click();
+    void tv1Edited(TTreeNode *Node, QString &S);
+    void tv1CancelEdit(TTreeNode *Node);
+    bool tv1DragOver(const QPoint &pos);
+    void tv1DragDrop(const QPoint &pos);
+
+    // Chapters and content.
+    void Unitlist();
+    void Unitlistx(TTreeNode *Fnote, const QString &jb);
+    bool tv2MouseDown(Qt::MouseButton Button, const QPoint &pos);
+    void N6Click();
+    void N7Click();
+    void N10Click();
+    void N11Click();
+    void tv2Edited(TTreeNode *Node, QString &S);
+    void tv2CancelEdit(TTreeNode *Node);
+    bool tv2DragOver(const QPoint &pos);
+    void tv2DragDrop(const QPoint &pos);
+
+    // Reading, editing and saving.
+    void Editcon();
+    void N8Click();
+    void cxCheckBox1PropertiesChange();
+    void cxButton1Click();
+    void cxButton2Click();
+
+    // True while the page edits and the document differs from what editing
+    // started with.
+    bool hasUnsavedEdits();
+    // Asked before the page goes with its tab or the window: unsaved edits
+    // are saved, dropped or keep the page open, as the reader answers. A
+    // save that fails keeps the page open and raises its error.
+    void FormCloseQuery(bool &CanClose);
+
+    // The key of the bookshelf node whose units the chapter tree shows.
+    QString shownBook() const;
+
+    // The welcome page, as the editor receives it.
+    static QString welcomePage();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void buildLayout();
+    void buildMenus();
     void FormShow();
+    void showWelcome();
+    void selectBook(TTreeNode *node);
+    void showUnit(TTreeNode *node);
+    void leaveEditing();
+    // Mirrors a delete made on any page onto this one.
+    void booksRemoved(const QStringList &keys);
+    void unitsRemoved(const QStringList &keys);
+    static QList<TForm2 *> allPages();
+    bool deleteQuestion(const QString &caption);
+    void inform(const QString &text);
+    // What both trees share: a press after a rename command only ends it;
+    // renaming starts on the selected node; a new name is taken unless it
+    // is unchanged or refused (then S comes back as Oldname); drops are
+    // taken on siblings of the selected node and moved after the library.
+    static bool pressEndsRename();
+    void startRename(TTreeView *tree);
+    bool takeNewName(QString &S);
+    static bool dropsOnSibling(TTreeView *tree, const QPoint &pos);
+    static void dropAmongSiblings(TTreeView *tree, const QPoint &pos,
+                                  const std::function<QList<shelf::Placed>(const QString &, const QString &)> &move);
+
     bool shownOnce = false;
-};
-
-// --- The add dialogs -------------------------------------------------------
-// One of each exists for the whole program; the page that opens one stores
-// itself in cbookfrm and the dialog works for that page.
-class TForm3 : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TForm3(QWidget *parent = nullptr);
-    QPointer<TForm2> cbookfrm;
-};
-
-class TForm4 : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TForm4(QWidget *parent = nullptr);
-    QPointer<TForm2> cbookfrm;
+    QString editBase;
 };

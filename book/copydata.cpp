@@ -1,6 +1,8 @@
-#include "book/book.h"
+#include "book/copydata.h"
 
 #include <QCoreApplication>
+#include <QString>
+#include <QWidget>
 
 TMessageEvent::TMessageEvent(const TMessage &m)
     : QEvent(eventType())
@@ -25,7 +27,7 @@ void SendCaption(QWidget *from, const QString &caption, quint32 cbData)
     cds.lpData = text.c_str();
     TMessage m;
     m.Msg = WM_COPYDATA;
-    m.WParam = 0;
+    m.WParam = reinterpret_cast<quintptr>(from);
     m.LParam = reinterpret_cast<qintptr>(&cds);
     TMessageEvent ev(m);
     QCoreApplication::sendEvent(from->window(), &ev);

@@ -1,0 +1,121 @@
+// The bookshelf tree of a book page.
+#include "book/book.h"
+
+#include "book/bookadd.h"
+#include "book/copydata.h"
+#include "book/shelf.h"
+#include "store/xcom.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+void TForm2::Booklist()
+{
+    tv1->clear();
+    Booklistx(nullptr, QStringLiteral("$"));
+    if (!cxTextEdit1->text().isEmpty())
+        tv1->expandAll();
+    tv2->clear();
+    SendCaption(this, QStringLiteral("书卷"), 102);
+}
+
+void TForm2::Booklistx(TTreeNode *Fnote, const QString &jb)
+{
+    tv1->addNodes(Fnote, shelf::bookTree(Adoconn, cxTextEdit1->text(), jb));
+}
+
+bool TForm2::tv1MouseDown(Qt::MouseButton, const QPoint &pos)
+{
+    TTreeNode *node = tv1->nodeAt(pos);
+    if (!node)
+        return false;
+    if (pressEndsRename())
+        return true;
+    selectBook(node);
+    return false;
+}
+
+void TForm2::selectBook(TTreeNode *node)
+{
+    tv1->select(node);
+    const QString caption = node->text(0);
+    SendCaption(this, caption, quint32(caption.size() + 100));
+    Oldname = caption;
+    Unitlist();
+}
+
+QString TForm2::shownBook() const
+{
+    const TTreeNode *node = tv1->Selected();
+    return node ? node->Data.Tid : QString();
+}
+
+void TForm2::N1Click()
+{
+    Form3->open(this, QStringLiteral("添加书卷分类"), QStringLiteral("$"), QStringLiteral("0"));
+}
+
+void TForm2::N2Click()
+{
+    if (TTreeNode *node = tv1->Selected())
+        Form3->open(this, QStringLiteral("添加书卷"), node->Data.Tid, node->Data.Tjb);
+}
+
+void TForm2::N4Click()
+{
+    startRename(tv1);
+}
+
+void TForm2::tv1CancelEdit(TTreeNode *)
+{
+    tv1->setReadOnly(true);
+}
+
+void TForm2::tv1Edited(TTreeNode *Node, QString &S)
+{
+    if (!takeNewName(S))
+        return;
+    shelf::renameBook(Adoconn, Node->Data.Tid, S);
+    Node->Data.Lbm = S;
+    tv1->setReadOnly(true);
+    SendCaption(this, S, quint32(S.size() + 100));
+    // A later rename compares with the name the library now holds.
+    Oldname = S;
+}
+
+void TForm2::N5Click()
+{
+    TTreeNode *node = tv1->Selected();
+    if (!node || !deleteQuestion(node->text(0)))
+        return;
+    QStringList gone = shelf::deleteBook(Adoconn, node->Data.Tid);
+    gone << node->Data.Tid;
+    for (TForm2 *page : allPages())
+        page->booksRemoved(gone);
+}
+
+void TForm2::booksRemoved(const QStringList &keys)
+{
+    // Every bookshelf item under a deleted one went with it, so the book
+    // whose units are shown is in keys when it or an ancestor was deleted.
+    const bool shownGone = keys.contains(shownBook());
+    for (const QString &key : keys)
+        delete tv1->find(key);
+    if (!shownGone)
+        return;
+    tv2->clear();
+    leaveEditing();
+    cxCheckBox1->setEnabled(false);
+}
+
+bool TForm2::tv1DragOver(const QPoint &pos)
+{
+    return dropsOnSibling(tv1, pos);
+}
+
+void TForm2::tv1DragDrop(const QPoint &pos)
+{
+    dropAmongSiblings(tv1, pos, [](const QString &dragged, const QString &target) {
+        return shelf::moveBook(Adoconn, dragged, target);
+    });
+}

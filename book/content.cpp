@@ -1,0 +1,92 @@
+// Reading, editing and saving the page selected in the chapter tree.
+#include "book/book.h"
+
+#include "book/shelf.h"
+#include "editor/editor.h"
+#include "store/xcom.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabWidget>
+
+void TForm2::Editcon()
+{
+    TTreeNode *node = tv2->Selected();
+    if (!node)
+        return;
+    Zthtmleditorx1->WebTitle = node->text(0);
+    Zthtmleditorx1->htmlsetAll(node->Data.Tcon, QString(), 0);
+    // What editing starts from, so that closing can tell whether anything
+    // changed.
+    editBase = Zthtmleditorx1->htmlgetAll();
+}
+
+void TForm2::N8Click()
+{
+    cxCheckBox1->setChecked(false);
+}
+
+void TForm2::cxCheckBox1PropertiesChange()
+{
+    TTreeNode *node = tv2->Selected();
+    if (cxCheckBox1->isChecked()) {
+        cxButton1->setEnabled(false);
+        cxButton2->setEnabled(false);
+        if (node) {
+            Zthtmleditorx1->WebTitle = node->text(0);
+            Zthtmleditorx1->htmlsetAll(node->Data.Tcon, node->text(0), 0);
+        } else {
+            showWelcome();
+        }
+        cxPageControl1->setEnabled(true);
+        editBase.clear();
+        return;
+    }
+    // Without a selected page there is nothing to edit.
+    if (!node) {
+        const QSignalBlocker quiet(cxCheckBox1);
+        cxCheckBox1->setChecked(true);
+        return;
+    }
+    Editcon();
+    cxButton1->setEnabled(true);
+    cxButton2->setEnabled(true);
+    cxPageControl1->setEnabled(false);
+}
+
+void TForm2::leaveEditing()
+{
+    if (!cxCheckBox1->isChecked())
+        cxCheckBox1->setChecked(true);
+}
+
+void TForm2::cxButton1Click()
+{
+    if (cxCheckBox1->isChecked())
+        return;
+    Form5->cbookfrm = this;
+    Form5->show();
+    Form5->raise();
+    Form5->activateWindow();
+}
+
+void TForm2::cxButton2Click()
+{
+    TTreeNode *node = tv2->Selected();
+    if (!node || cxCheckBox1->isChecked())
+        return;
+    Zthtmleditorx1->savepic(QStringLiteral("vl"));
+    const QString html = Zthtmleditorx1->htmlgetAll();
+    const QString text = Zthtmleditorx1->htmlgetBodytxt();
+    // Stored first: when the library refuses, the page stays in editing with
+    // its edits and the node keeps what the library holds.
+    shelf::savePage(Adoconn, node->Data.Tid, html, text);
+    node->Data.Tcon = html;
+    cxCheckBox1->setChecked(true);
+}
+
+bool TForm2::hasUnsavedEdits()
+{
+    return !cxCheckBox1->isChecked() && Zthtmleditorx1->htmlgetAll() != editBase;
+}

@@ -1,0 +1,124 @@
+// The chapter and content tree of a book page.
+#include "book/book.h"
+
+#include "book/conadd.h"
+#include "book/shelf.h"
+#include "editor/editor.h"
+#include "store/xcom.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+void TForm2::Unitlist()
+{
+    if (!tv1->Selected())
+        return;
+    tv2->clear();
+    Unitlistx(nullptr, QStringLiteral("$"));
+    tv2->expandAll();
+    cxCheckBox1->setEnabled(false);
+}
+
+void TForm2::Unitlistx(TTreeNode *Fnote, const QString &jb)
+{
+    tv2->addNodes(Fnote, shelf::unitTree(Adoconn, shownBook(), cxTextEdit2->text(), jb));
+}
+
+bool TForm2::tv2MouseDown(Qt::MouseButton, const QPoint &pos)
+{
+    TTreeNode *node = tv2->nodeAt(pos);
+    if (!node)
+        return false;
+    if (pressEndsRename())
+        return true;
+    showUnit(node);
+    return false;
+}
+
+void TForm2::showUnit(TTreeNode *node)
+{
+    tv2->select(node);
+    const QString caption = node->text(0);
+    Oldname = caption;
+    Zthtmleditorx1->WebTitle = caption;
+    Zthtmleditorx1->htmlsetAll(node->Data.Tcon, caption, 0);
+    cxCheckBox1->setEnabled(true);
+    cxCheckBox1->setChecked(true);
+}
+
+void TForm2::N6Click()
+{
+    TTreeNode *book = tv1->Selected();
+    if (!book) {
+        inform(QStringLiteral("请先到书卷选项卡选择书卷！"));
+        return;
+    }
+    Form4->open(this, QStringLiteral("添加章节"), book->Data.Tid, QStringLiteral("$"), QStringLiteral("0"));
+}
+
+void TForm2::N7Click()
+{
+    TTreeNode *book = tv1->Selected();
+    if (!book) {
+        inform(QStringLiteral("请先到书卷选项卡选择书卷！"));
+        return;
+    }
+    if (TTreeNode *unit = tv2->Selected())
+        Form4->open(this, QStringLiteral("添加内容"), book->Data.Tid, unit->Data.Tid, unit->Data.Tjb);
+}
+
+void TForm2::N10Click()
+{
+    startRename(tv2);
+}
+
+void TForm2::tv2CancelEdit(TTreeNode *)
+{
+    tv2->setReadOnly(true);
+}
+
+void TForm2::tv2Edited(TTreeNode *Node, QString &S)
+{
+    if (!takeNewName(S))
+        return;
+    shelf::renameUnit(Adoconn, Node->Data.Tid, S);
+    Node->Data.Lbm = S;
+    tv2->setReadOnly(true);
+    Oldname = S;
+}
+
+void TForm2::N11Click()
+{
+    TTreeNode *node = tv2->Selected();
+    if (!node || !deleteQuestion(node->text(0)))
+        return;
+    const QString book = shownBook();
+    QStringList gone = shelf::deleteUnit(Adoconn, node->Data.Tid);
+    gone << node->Data.Tid;
+    for (TForm2 *page : allPages()) {
+        if (page->shownBook() == book)
+            page->unitsRemoved(gone);
+    }
+}
+
+void TForm2::unitsRemoved(const QStringList &keys)
+{
+    const TTreeNode *shown = tv2->Selected();
+    const bool shownGone = shown && keys.contains(shown->Data.Tid);
+    for (const QString &key : keys)
+        delete tv2->find(key);
+    if (shownGone)
+        leaveEditing();
+}
+
+bool TForm2::tv2DragOver(const QPoint &pos)
+{
+    return dropsOnSibling(tv2, pos);
+}
+
+void TForm2::tv2DragDrop(const QPoint &pos)
+{
+    dropAmongSiblings(tv2, pos, [this](const QString &dragged, const QString &target) {
+        return shelf::moveUnit(Adoconn, shownBook(), dragged, target);
+    });
+}
