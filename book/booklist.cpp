@@ -99,8 +99,7 @@ void TForm2::booksRemoved(const QStringList &keys)
     // Every bookshelf item under a deleted one went with it, so the book
     // whose units are shown is in keys when it or an ancestor was deleted.
     const bool shownGone = keys.contains(shownBook());
-    for (const QString &key : keys)
-        delete tv1->find(key);
+    tv1->removeNodes(keys);
     if (!shownGone)
         return;
     tv2->clear();

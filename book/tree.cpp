@@ -122,6 +122,18 @@ TTreeNode *TTreeView::find(const QString &key) const
     return nullptr;
 }
 
+void TTreeView::removeNodes(const QStringList &keys)
+{
+    const TTreeNode *selected = Selected();
+    const bool selectedGoes = selected && keys.contains(selected->Data.Tid);
+    for (const QString &key : keys)
+        delete find(key);
+    if (selectedGoes) {
+        clearSelection();
+        setCurrentItem(nullptr);
+    }
+}
+
 int TTreeView::indexOf(TTreeNode *node)
 {
     QTreeWidgetItem *parent = node->parent();

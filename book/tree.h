@@ -37,6 +37,10 @@ public:
     void addNodes(TTreeNode *parent, const QList<shelf::Node> &nodes);
     // The node whose record has key, anywhere in the tree.
     TTreeNode *find(const QString &key) const;
+    // Removes the nodes of keys with their subtrees. When the selected node
+    // goes, nothing is selected after it: the view would otherwise move the
+    // selection to a neighbour the page never showed.
+    void removeNodes(const QStringList &keys);
     // Moves node (a sibling of target) to just before or just after target.
     void moveNode(TTreeNode *node, TTreeNode *target, bool after);
     static int indexOf(TTreeNode *node);

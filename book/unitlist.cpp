@@ -105,8 +105,7 @@ void TForm2::unitsRemoved(const QStringList &keys)
 {
     const TTreeNode *shown = tv2->Selected();
     const bool shownGone = shown && keys.contains(shown->Data.Tid);
-    for (const QString &key : keys)
-        delete tv2->find(key);
+    tv2->removeNodes(keys);
     if (shownGone)
         leaveEditing();
 }

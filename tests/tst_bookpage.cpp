@@ -291,6 +291,7 @@ private slots:
             QCOMPARE(page->tv1->topLevelItemCount(), 1);
             QVERIFY(!page->tv1->find(bookA));
         }
+        QVERIFY(!first->tv1->Selected());
         QCOMPARE(second->tv2->topLevelItemCount(), 0);
         QVERIFY(second->cxCheckBox1->isChecked());
         QVERIFY(second->cxPageControl1->isEnabled());
