@@ -468,6 +468,37 @@ private slots:
                  stored);
     }
 
+    // A delete the library refuses leaves the tree as the library is; a
+    // save on a full disk keeps the page in editing with its edits.
+    void failuresKeepTreeAndEdits()
+    {
+        TForm2 *page = openPage();
+        BoxAnswerer boxes(QMessageBox::Yes);
+        page->tv1->expandAll();
+        press(page->tv1, page->tv1->find(bookA));
+        Ztking::Datado(db, "create trigger refuse before delete on units begin select raise(abort, 'refused'); end",
+                       QString());
+        press(page->tv1, page->tv1->find(cat));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, page->N5Click());
+        QVERIFY(page->tv1->find(cat) && page->tv1->find(bookA));
+        QCOMPARE(column("select count(*) from books"), QStringList{"4"});
+
+        press(page->tv1, page->tv1->find(bookA));
+        auto *node = page->tv2->find(page2);
+        press(page->tv2, node);
+        const QString stored = node->Data.Tcon;
+        page->N8Click();
+        const QString words = QString(300'000, u'字');
+        page->Zthtmleditorx1->document()->setBodyHtml("<p>" + words + "</p>");
+        column("pragma max_page_count=" + column("pragma page_count").first());
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, page->cxButton2Click());
+        QVERIFY(!page->cxCheckBox1->isChecked());
+        QVERIFY(docText(page).contains(words));
+        QVERIFY(page->hasUnsavedEdits());
+        QCOMPARE(node->Data.Tcon, stored);
+        QCOMPARE(column("pragma quick_check"), QStringList{"ok"});
+    }
+
     // The selected node stays red on yellow when the tree loses the focus.
     void selectionDrawnRedOnYellow()
     {

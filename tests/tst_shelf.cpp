@@ -348,6 +348,9 @@ private slots:
                               << 1;
         QTest::newRow("add with read-back")
             << "after insert on units begin update books set px=-1; select raise(abort, 'injected'); end" << 2;
+        QTest::newRow("save") << "before update of ucon on units begin select raise(abort, 'injected'); end" << 3;
+        // The engine's own page limit stands in for a full disk.
+        QTest::newRow("save on a full disk") << "" << 3;
     }
     void failureLeavesNothing()
     {
@@ -362,7 +365,11 @@ private slots:
         unit(b, c, "炸");
         const QStringList before = column("select id||jb||lbm||px from books order by id")
                                    + column("select id||jb||utitle||px from units order by id");
-        exec("create trigger injected " + trigger);
+        const QStringList pages = column("select ucon from units order by id");
+        if (trigger.isEmpty())
+            column("pragma max_page_count=" + column("pragma page_count").first());
+        else
+            exec("create trigger injected " + trigger);
         switch (operation) {
         case 0:
             QVERIFY_THROWS_EXCEPTION(EDatabaseError, shelf::deleteBook(db, cat));
@@ -370,9 +377,15 @@ private slots:
         case 1:
             QVERIFY_THROWS_EXCEPTION(EDatabaseError, shelf::moveBook(db, b, column("select id from books where lbm='c'").first()));
             break;
-        default:
+        case 2:
             QVERIFY_THROWS_EXCEPTION(EDatabaseError, shelf::addUnit(db, b, c, "新"));
+            break;
+        default:
+            QVERIFY_THROWS_EXCEPTION(EDatabaseError,
+                                     shelf::savePage(db, c, "<p>" + QString(2'000'000, u'字') + "</p>", "字"));
         }
+        QCOMPARE(column("select ucon from units order by id"), pages);
+        QCOMPARE(column("pragma quick_check"), QStringList{"ok"});
         QCOMPARE(column("select id||jb||lbm||px from books order by id")
                      + column("select id||jb||utitle||px from units order by id"),
                  before);
