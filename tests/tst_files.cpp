@@ -1,9 +1,85 @@
 #include "ztking/ztking.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <future>
+
+namespace {
+
+// Folder rights bind root only once it has given them up; root then acts as
+// "nobody", whom the test's folder and files let in.
+constexpr uid_t nobody = 65534;
+
+// The two texts a writer puts into one file in turn, long enough that a
+// write takes a while.
+QString longText(int which)
+{
+    return QString(2'000'000, which ? u'b' : u'a');
+}
+
+// One writing helper on file p with the text "x"; the message it raised, or
+// "" when it raised none.
+QString writeError(const QString &op, const QString &p)
+{
+    try {
+        if (op == u"Iniwrite")
+            Ztking::Iniwrite(p, QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("x"));
+        else if (op == u"Inideljie")
+            Ztking::Inideljie(p, QStringLiteral("s"));
+        else if (op == u"Inidelkey")
+            Ztking::Inidelkey(p, QStringLiteral("s"), QStringLiteral("k"));
+        else
+            Ztking::SaveFilex(p, QStringLiteral("x"), op == u"SaveFilex cover");
+    } catch (const Ztking::EZtkError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}
+
+// Whether message is the error the helper op must raise for file p.
+bool isRefusal(const QString &op, const QString &p, const QString &message)
+{
+    return op.startsWith(u"Ini") ? message == QStringLiteral("Unable to write to ") + p
+                                 : message.contains(u'"' + p + u'"');
+}
+
+// The child of killedMidWrite: writes the two long texts in turn with op
+// until it is killed, one line on standard output per attempt.
+int writeLoop(const QString &op, const QString &p)
+{
+    if (geteuid() == 0 && setuid(nobody) != 0) {
+        std::perror("setuid");
+        return 2;
+    }
+    for (int i = 0;; ++i) {
+        try {
+            if (op == u"Iniwrite")
+                Ztking::Iniwrite(p, QStringLiteral("s"), QStringLiteral("k"), longText(i % 2));
+            else
+                Ztking::SaveFilex(p, longText(i % 2), true);
+            std::puts("written");
+        } catch (const Ztking::EZtkError &e) {
+            std::puts(e.what());
+        }
+        std::fflush(stdout);
+    }
+}
+
+} // namespace
 
 class TstFiles : public QObject
 {
@@ -24,6 +100,12 @@ private slots:
     void saveCreates_data();
     void saveCreates();
     void saveRefused();
+    void readOnlyFolder_data();
+    void readOnlyFolder();
+    void killedMidWrite_data();
+    void killedMidWrite();
+    void notRegular_data();
+    void notRegular();
     void readLines_data();
     void readLines();
     void readUnreadable_data();
@@ -262,6 +344,149 @@ void TstFiles::saveRefused()
         Ztking::SaveFilex(path(QStringLiteral("no/such.txt")), QStringLiteral("x"), true));
 }
 
+void TstFiles::readOnlyFolder_data()
+{
+    QTest::addColumn<QString>("op");
+    for (const char *op : {"Iniwrite", "Inideljie", "Inidelkey", "SaveFilex cover", "SaveFilex append"})
+        QTest::newRow(op) << op;
+}
+
+void TstFiles::readOnlyFolder()
+{
+    // The file may be written, its folder takes no new file: no write may
+    // happen in place, where a failure or a kill would leave half a file.
+    QFETCH(QString, op);
+    const QString name = QStringLiteral("a.ini");
+    const QByteArray before("[s]\r\nk=1\r\n");
+    writeBytes(name, before);
+    QVERIFY(QFile::setPermissions(path(name), QFileDevice::Permissions::fromInt(0x6666)));
+    QVERIFY(QFile::setPermissions(dir->path(), QFileDevice::Permissions::fromInt(0x5555)));
+    const bool root = geteuid() == 0;
+    const auto restore = qScopeGuard([&] {
+        if (root && seteuid(0) != 0)
+            qFatal("cannot take back root's rights");
+        QFile::setPermissions(dir->path(), QFileDevice::Permissions::fromInt(0x7700));
+    });
+    if (root)
+        QCOMPARE(seteuid(nobody), 0);
+
+    const QString message = writeError(op, path(name));
+    QVERIFY2(isRefusal(op, path(name), message), qPrintable(message));
+    QCOMPARE(readBytes(name), before);
+}
+
+void TstFiles::killedMidWrite_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QFileDevice::Permissions>("folderRights");
+
+    const auto all = QFileDevice::Permissions::fromInt(0x7777);
+    const auto readOnly = QFileDevice::Permissions::fromInt(0x5555);
+    for (const char *op : {"Iniwrite", "SaveFilex"}) {
+        QTest::addRow("%s, folder open to all", op) << op << all;
+        QTest::addRow("%s, read-only folder", op) << op << readOnly;
+    }
+}
+
+void TstFiles::killedMidWrite()
+{
+    // Whenever a reader looks, and after a kill at any moment, the file holds
+    // one text or the other, whole.
+    QFETCH(QString, op);
+    QFETCH(QFileDevice::Permissions, folderRights);
+    const auto fileBytes = [&](int which) {
+        const QByteArray text = longText(which).toLatin1();
+        return op == u"Iniwrite" ? "[s]\r\nk=" + text + "\r\n" : text;
+    };
+    const QByteArray one = fileBytes(0), other = fileBytes(1);
+    const QString name = QStringLiteral("w.ini");
+    writeBytes(name, one);
+    QVERIFY(QFile::setPermissions(path(name), QFileDevice::Permissions::fromInt(0x6666)));
+    QVERIFY(QFile::setPermissions(dir->path(), folderRights));
+    const auto restore = qScopeGuard([&] { QFile::setPermissions(dir->path(), QFileDevice::Permissions::fromInt(0x7700)); });
+
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write-loop"), op, path(name)});
+    QVERIFY(child.waitForStarted());
+    QByteArray said;
+    const QDeadlineTimer deadline(std::chrono::minutes(2));
+    while (said.count('\n') < 8) {
+        const QByteArray now = readBytes(name);
+        QVERIFY2(now == one || now == other, qPrintable(QStringLiteral("a reader saw %1 bytes").arg(now.size())));
+        QVERIFY2(child.state() == QProcess::Running, child.readAllStandardError().constData());
+        QVERIFY(!deadline.hasExpired());
+        child.waitForReadyRead(0);
+        said += child.readAllStandardOutput();
+    }
+    QCOMPARE(::kill(pid_t(child.processId()), SIGKILL), 0);
+    QVERIFY(child.waitForFinished());
+    const QByteArray left = readBytes(name);
+    QVERIFY2(left == one || left == other, qPrintable(QStringLiteral("the kill left %1 bytes").arg(left.size())));
+    const QList<QByteArray> lines = said.trimmed().split('\n');
+    for (const QByteArray &line : lines) {
+        if (folderRights & QFileDevice::WriteOwner)
+            QCOMPARE(line, QByteArray("written"));
+        else
+            QVERIFY2(isRefusal(op, path(name), QString::fromUtf8(line)), line.constData());
+    }
+}
+
+void TstFiles::notRegular_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("op");
+
+    for (const char *kind : {"pipe", "device", "folder"}) {
+        for (const char *op : {"Iniread", "ReadFilex", "Iniwrite", "Inideljie", "Inidelkey",
+                               "SaveFilex cover", "SaveFilex append"})
+            QTest::addRow("%s, %s", kind, op) << kind << op;
+    }
+}
+
+void TstFiles::notRegular()
+{
+    // Nothing but a regular file is read or replaced: a pipe would block, a
+    // device never ends, and either replaced by a file would be lost.
+    QFETCH(QString, kind);
+    QFETCH(QString, op);
+    QString p = QStringLiteral("/dev/zero");
+    if (kind == u"pipe") {
+        p = path(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(p).constData(), 0600), 0);
+    } else if (kind == u"folder") {
+        p = path(QStringLiteral("sub"));
+        QVERIFY(QDir().mkdir(p));
+    }
+
+    QString result;
+    auto done = std::async(std::launch::async, [&] {
+        if (op == u"Iniread")
+            result = Ztking::Iniread(p, QStringLiteral("s"), QStringLiteral("k"));
+        else if (op == u"ReadFilex")
+            result = Ztking::ReadFilex(p, -1);
+        else
+            result = writeError(op, p);
+    });
+    const bool prompt = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!prompt) {
+        // Opening both ends lets a helper that waits on the pipe go on, so
+        // that the test fails rather than hangs.
+        const QByteArray fifo = QFile::encodeName(p);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        ::close(::open(fifo.constData(), O_WRONLY | O_NONBLOCK));
+        done.wait();
+        ::close(reader);
+    }
+    QVERIFY2(prompt, "the helper waited on the file");
+    done.get();
+    if (op == u"Iniread" || op == u"ReadFilex")
+        QCOMPARE(result, QString());
+    else
+        QVERIFY2(isRefusal(op, p, result), qPrintable(result));
+    const QFileInfo after(p);
+    QVERIFY(after.exists() && !after.isFile());
+}
+
 void TstFiles::readLines_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -398,5 +623,13 @@ void TstFiles::digest()
     QCOMPARE(Ztking::MD5set(text), md5);
 }
 
-QTEST_GUILESS_MAIN(TstFiles)
+int main(int argc, char *argv[])
+{
+    if (argc == 4 && qstrcmp(argv[1], "--write-loop") == 0)
+        return writeLoop(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    QCoreApplication app(argc, argv);
+    TstFiles tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_files.moc"

@@ -3,8 +3,70 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+FileRead readRegularFile(const QString &path, QByteArray &bytes, QString &why)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return FileRead::Missing;
+    if (!info.isFile()) {
+        why = QStringLiteral("Not a regular file");
+        return FileRead::Refused;
+    }
+    // Opened without waiting and looked at once open: something other than a
+    // file put in its place meanwhile is still never read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return FileRead::Missing;
+        why = qt_error_string(errno);
+        return FileRead::Refused;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = QStringLiteral("Not a regular file");
+        return FileRead::Refused;
+    }
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        why = f.errorString();
+        return FileRead::Refused;
+    }
+    bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        why = f.errorString();
+        return FileRead::Refused;
+    }
+    return FileRead::Read;
+}
+
+bool replaceFile(const QString &path, const QByteArray &bytes, QString &why)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        why = QStringLiteral("Not a regular file");
+        return false;
+    }
+    // No fallback to writing in place: where no new file can be laid beside
+    // the old one, the write fails and the old file stays whole.
+    QSaveFile f(path);
+    f.setDirectWriteFallback(false);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+        why = f.errorString();
+        return false;
+    }
+    return true;
+}
 
 TextContent decodeText(const QByteArray &bytes)
 {
@@ -71,24 +133,22 @@ QString firstLineEnding(const QString &text)
 
 void Ztking::SaveFilex(const QString &Filename, const QString &Filetxt, bool Cover)
 {
-    QFile f(Filename);
-    if (!f.open(QIODevice::WriteOnly | (Cover ? QIODevice::Truncate : QIODevice::Append)))
-        throw EZtkError(QStringLiteral("Cannot open file \"%1\". %2").arg(Filename, f.errorString()));
-    const QByteArray bytes = toAnsi(Filetxt);
-    if (f.write(bytes) != bytes.size() || !f.flush())
-        throw EZtkError(QStringLiteral("Cannot write to file \"%1\". %2").arg(Filename, f.errorString()));
+    // Appending, too, writes the whole file anew, so that no failure leaves
+    // half the text behind.
+    QByteArray bytes;
+    QString why;
+    if (!Cover && readRegularFile(Filename, bytes, why) == FileRead::Refused)
+        throw EZtkError(QStringLiteral("Cannot open file \"%1\". %2").arg(Filename, why));
+    bytes += toAnsi(Filetxt);
+    if (!replaceFile(Filename, bytes, why))
+        throw EZtkError(QStringLiteral("Cannot write to file \"%1\". %2").arg(Filename, why));
 }
 
 QString Ztking::ReadFilex(const QString &Filename, int linenum)
 {
-    // Only regular files: a device or a pipe could be read without end.
-    if (linenum < -1 || !QFileInfo(Filename).isFile())
-        return QString();
-    QFile f(Filename);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    QString why;
+    if (linenum < -1 || readRegularFile(Filename, bytes, why) != FileRead::Read)
         return QString();
     const QStringList lines = splitLines(decodeText(bytes).text);
     if (lines.isEmpty())

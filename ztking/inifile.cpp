@@ -1,8 +1,6 @@
 #include "ztking/textfile.h"
 #include "ztking/ztking.h"
 
-#include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -26,17 +24,20 @@ struct Range
     throw Ztking::EZtkError(QStringLiteral("Unable to write to %1").arg(path));
 }
 
-// False when the file exists but cannot be read; a missing file is empty.
+// False when the file exists but cannot be read or is no regular file; a
+// missing file is empty.
 bool load(const QString &path, IniFile &ini)
 {
-    QFile f(path);
-    if (!f.exists())
+    QByteArray bytes;
+    QString why;
+    switch (readRegularFile(path, bytes, why)) {
+    case FileRead::Missing:
         return true;
-    if (!f.open(QIODevice::ReadOnly))
+    case FileRead::Refused:
         return false;
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return false;
+    case FileRead::Read:
+        break;
+    }
     const TextContent content = decodeText(bytes);
     ini.lines = splitLines(content.text);
     ini.mark = content.mark;
@@ -44,17 +45,11 @@ bool load(const QString &path, IniFile &ini)
     return true;
 }
 
-// Replaces the file only once the new one is written whole, so a failed
-// write never leaves half a file behind.
 bool save(const QString &path, const IniFile &ini)
 {
-    QSaveFile f(path);
-    f.setDirectWriteFallback(true);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
     const QString text = ini.lines.isEmpty() ? QString() : ini.lines.join(ini.eol) + ini.eol;
-    const QByteArray bytes = encodeText(text, ini.mark);
-    return f.write(bytes) == bytes.size() && f.commit();
+    QString why;
+    return replaceFile(path, encodeText(text, ini.mark), why);
 }
 
 bool isHeader(const QString &line, QString *name = nullptr)
@@ -191,8 +186,6 @@ QString Ztking::Iniread(const QString &path, const QString &jie, const QString &
 void Ztking::Inideljie(const QString &path, const QString &jie)
 {
     IniFile ini;
-    if (!QFile::exists(path))
-        return;
     if (!load(path, ini))
         refuse(path);
     const QList<Range> found = sections(ini.lines, jie);
@@ -207,8 +200,6 @@ void Ztking::Inideljie(const QString &path, const QString &jie)
 void Ztking::Inidelkey(const QString &path, const QString &jie, const QString &key)
 {
     IniFile ini;
-    if (!QFile::exists(path))
-        return;
     if (!load(path, ini))
         refuse(path);
     if (dropKey(ini, jie, key) && !save(path, ini))

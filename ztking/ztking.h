@@ -148,11 +148,13 @@ public:
     // --- INI, file, process, host and digest helpers ---------------------
     // INI files: sections and keys match without regard to case and blanks
     // around them; the first matching section is the one read and written.
-    // Comments and other lines are kept; a file is rewritten whole and
-    // replaced only once written, in its own byte-order mark (GB18030 when it
-    // has none, as a new file) and line endings. A value with blanks at
-    // either end or in quotes is written in quotes, so it reads back as
-    // written; values are read back cut at 2047 characters.
+    // Comments and other lines are kept; a file is rewritten whole, in its
+    // own byte-order mark (GB18030 when it has none, as a new file) and line
+    // endings, into a new file renamed over the old one, never in place: a
+    // folder that takes no new file refuses the write. Only regular files are
+    // read or written; a pipe, device or folder counts as unreadable. A value
+    // with blanks at either end or in quotes is written in quotes, so it reads
+    // back as written; values are read back cut at 2047 characters.
     // Sets key in section jie, creating file, section and key as needed.
     // Raises "Unable to write to <path>" when the file cannot be written, and
     // also for a line break anywhere, "]" in jie, or "=" in key, which no INI
@@ -167,7 +169,10 @@ public:
     // that silently stays would be read again later.
     static void Inidelkey(const QString &path, const QString &jie, const QString &key);
     // Writes the GB18030 bytes of Filetxt, nothing added, replacing the file
-    // (Cover) or after its end; creates the file. Raises EZtkError on failure.
+    // (Cover) or after its end; creates the file. Either way the whole file is
+    // written anew and renamed over the old one, which stays as it was until
+    // then. Raises EZtkError on failure, also in a folder that takes no new
+    // file and for anything but a regular file.
     static void SaveFilex(const QString &Filename, const QString &Filetxt, bool Cover);
     // Reads a regular file (UTF-16 LE/BE or UTF-8 by byte-order mark, else
     // GB18030) as lines ended by CR LF, LF or CR. linenum -1 joins all lines
