@@ -98,7 +98,7 @@ bool TAddForm::findPlace(TTreeView *TForm2::*tree, TTreeNode *&under)
 
 void TAddForm::placeNode(TTreeView *tree, TTreeNode *under, const QString &caption, const Thgo &rec)
 {
-    tree->addNode(under, caption, rec);
+    tree->addNode(under, caption, rec)->contentRead = true;
     if (under)
         under->setExpanded(true);
     hide();

@@ -111,6 +111,8 @@ private:
     void showWelcome();
     void selectBook(TTreeNode *node);
     void showUnit(TTreeNode *node);
+    // The node's document, read from the library the first time.
+    const QString &content(TTreeNode *node);
     void leaveEditing();
     // Mirrors a delete made on any page onto this one.
     void booksRemoved(const QStringList &keys);

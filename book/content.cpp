@@ -16,7 +16,7 @@ void TForm2::Editcon()
     if (!node)
         return;
     Zthtmleditorx1->WebTitle = node->text(0);
-    Zthtmleditorx1->htmlsetAll(node->Data.Tcon, QString(), 0);
+    Zthtmleditorx1->htmlsetAll(content(node), QString(), 0);
     // What editing starts from, so that closing can tell whether anything
     // changed.
     editBase = Zthtmleditorx1->htmlgetAll();
@@ -35,7 +35,7 @@ void TForm2::cxCheckBox1PropertiesChange()
         cxButton2->setEnabled(false);
         if (node) {
             Zthtmleditorx1->WebTitle = node->text(0);
-            Zthtmleditorx1->htmlsetAll(node->Data.Tcon, node->text(0), 0);
+            Zthtmleditorx1->htmlsetAll(content(node), node->text(0), 0);
         } else {
             showWelcome();
         }
@@ -83,7 +83,17 @@ void TForm2::cxButton2Click()
     // its edits and the node keeps what the library holds.
     shelf::savePage(Adoconn, node->Data.Tid, html, text);
     node->Data.Tcon = html;
+    node->contentRead = true;
     cxCheckBox1->setChecked(true);
+}
+
+const QString &TForm2::content(TTreeNode *node)
+{
+    if (!node->contentRead) {
+        node->Data.Tcon = shelf::pageDocument(Adoconn, node->Data.Tid);
+        node->contentRead = true;
+    }
+    return node->Data.Tcon;
 }
 
 bool TForm2::hasUnsavedEdits()

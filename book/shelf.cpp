@@ -5,6 +5,9 @@
 #include "store/escape.h"
 #include "ztking/ztking.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <functional>
 
 namespace shelf {
@@ -65,62 +68,61 @@ QString field(const Query &q, const char *name)
 // The statements that differ between the bookshelf and the units.
 struct Table
 {
-    std::function<QString(const QString &jb)> level;
+    std::function<QString(const QString &jb)> positions;
     QString (*place)(const QString &);
     QString (*closeGap)(const QString &, const QString &);
-    QString (*remove)(const QString &);
-    QString (*children)(const QString &);
+    QString (*subtree)(const QString &);
+    QString (*remove)(const QStringList &);
     QString (*setPosition)(const QString &, const QString &);
 };
 
 Table booksTable()
 {
-    return {[](const QString &jb) { return sqlcat::booksLevel(jb); }, sqlcat::bookPlace, sqlcat::booksCloseGap,
-            sqlcat::bookDelete, sqlcat::bookChildren, sqlcat::bookSetPosition};
+    return {[](const QString &jb) { return sqlcat::booksLevelPositions(jb); }, sqlcat::bookPlace,
+            sqlcat::booksCloseGap, sqlcat::bookSubtree, sqlcat::booksDelete, sqlcat::bookSetPosition};
 }
 
 Table unitsTable(const QString &bookKey)
 {
-    return {[bookKey](const QString &jb) { return sqlcat::unitsLevel(bookKey, jb); }, sqlcat::unitPlace,
-            sqlcat::unitsCloseGap, sqlcat::unitDelete, sqlcat::unitChildren, sqlcat::unitSetPosition};
+    return {[bookKey](const QString &jb) { return sqlcat::unitsLevelPositions(bookKey, jb); }, sqlcat::unitPlace,
+            sqlcat::unitsCloseGap, sqlcat::unitSubtree, sqlcat::unitsDelete, sqlcat::unitSetPosition};
 }
 
-// Removes one item, closes the gap it leaves and then removes its children,
-// the parent before its children as the library has always done.
-void deleteTree(TADOConnection *db, const Table &t, const QString &key, bool books, QStringList &gone)
+// Runs sql built for keys a slice at a time, so that no statement grows
+// with the size of what is deleted.
+void inSlices(TADOConnection *db, const QStringList &keys, QString (*sql)(const QStringList &))
 {
-    {
-        const Query place = read(db, t.place(key));
-        if (!place->Eof()) {
-            const int px = field(place, "px").toInt();
-            run(db, t.closeGap(QString::number(px), field(place, "jb")));
-        }
-    }
-    if (run(db, t.remove(key)) > 0)
-        gone << key;
-    if (books) {
-        // Chapters of every book share one numbering: the gaps this book's
-        // chapters leave close, from the last one down so that each
-        // position read is still the one stored.
-        QList<int> chapters;
-        for (const Query q = read(db, sqlcat::unitsLevel(key, QStringLiteral("$"))); !q->Eof(); q->Next())
-            chapters.prepend(field(q, "px").toInt());
-        for (int px : chapters)
-            run(db, sqlcat::unitsCloseGap(QString::number(px), QStringLiteral("$")));
-        run(db, sqlcat::bookUnitsDelete(key));
-    }
-    QStringList children;
-    for (const Query q = read(db, t.children(key)); !q->Eof(); q->Next())
-        children << field(q, "id");
-    for (const QString &child : children)
-        deleteTree(db, t, child, books, gone);
+    constexpr qsizetype slice = 500;
+    for (qsizetype i = 0; i < keys.size(); i += slice)
+        run(db, sql(keys.mid(i, slice)));
 }
 
+// Deletes an item with everything under it. Only the item's own siblings
+// move up: the siblings of anything below it go with it.
 QStringList deleteItem(TADOConnection *db, const Table &t, const QString &key, bool books)
 {
     Transaction tx(db);
+    {
+        const Query place = read(db, t.place(key));
+        if (place->Eof())
+            return {};
+        run(db, t.closeGap(QString::number(field(place, "px").toInt()), field(place, "jb")));
+    }
     QStringList gone;
-    deleteTree(db, t, key, books, gone);
+    for (const Query q = read(db, t.subtree(key)); !q->Eof(); q->Next())
+        gone << field(q, "id");
+    if (books) {
+        // Chapters of every book share one numbering: the gaps these books'
+        // chapters leave close, from the last one down so that each
+        // position read is still the one stored.
+        QList<int> chapters;
+        for (const Query q = read(db, sqlcat::chaptersOfBooks(gone)); !q->Eof(); q->Next())
+            chapters << field(q, "px").toInt();
+        for (int px : chapters)
+            run(db, sqlcat::unitsCloseGap(QString::number(px), QStringLiteral("$")));
+        inSlices(db, gone, sqlcat::unitsOfBooksDelete);
+    }
+    inSlices(db, gone, t.remove);
     tx.commit();
     return gone;
 }
@@ -140,7 +142,7 @@ QList<Placed> moveItem(TADOConnection *db, const Table &t, const QString &dragge
     }
     QStringList order;
     QList<int> positions;
-    for (const Query q = read(db, t.level(jb)); !q->Eof(); q->Next()) {
+    for (const Query q = read(db, t.positions(jb)); !q->Eof(); q->Next()) {
         order << field(q, "id");
         positions << field(q, "px").toInt();
     }
@@ -166,22 +168,42 @@ QList<Placed> moveItem(TADOConnection *db, const Table &t, const QString &dragge
     return written;
 }
 
-// The level under jb, read with the statement for its parent, and every
-// level below it, depth first: the top level is never filtered, and an item
-// the filter hides hides everything under it.
-QList<Node> loadTree(TADOConnection *db, const QString &jb, const std::function<QString(const QString &)> &statement,
-                     const std::function<Thgo(const Query &, const QString &)> &record)
+// One row of a tree as read in a single statement, in sibling order.
+struct Row
 {
-    QList<Node> nodes;
-    for (const Query q = read(db, statement(jb)); !q->Eof(); q->Next()) {
-        Node n;
-        n.rec = record(q, jb);
-        n.caption = n.rec.Lbm;
-        nodes.append(std::move(n));
-    }
-    for (Node &n : nodes)
-        n.children = loadTree(db, n.rec.Tid, statement, record);
-    return nodes;
+    QString id, jb, name;
+};
+
+QSet<QString> keysOf(TADOConnection *db, const QString &sql)
+{
+    QSet<QString> keys;
+    for (const Query q = read(db, sql); !q->Eof(); q->Next())
+        keys.insert(field(q, "id"));
+    return keys;
+}
+
+// The level under jb and every level below it, from rows of the whole
+// table: the top level is never filtered, below it only the rows matching
+// stay, and a row that does not hides everything under it.
+QList<Node> buildTree(const QList<Row> &rows, const QString &jb, const QSet<QString> *matching)
+{
+    QHash<QString, QList<const Row *>> children;
+    for (const Row &r : rows)
+        children[r.jb].append(&r);
+    std::function<QList<Node>(const QString &)> level = [&](const QString &parent) {
+        QList<Node> nodes;
+        for (const Row *r : children.value(parent)) {
+            if (matching && parent != QLatin1String("$") && !matching->contains(r->id))
+                continue;
+            Node n;
+            n.rec = {r->id, parent, r->name, QString()};
+            n.caption = r->name;
+            n.children = level(r->id);
+            nodes.append(std::move(n));
+        }
+        return nodes;
+    };
+    return level(jb);
 }
 
 // The position after the last sibling under parentKey, 1 for the first.
@@ -200,29 +222,29 @@ bool exists(TADOConnection *db, const QString &sql)
 
 QList<Node> bookTree(TADOConnection *db, const QString &filter, const QString &jb)
 {
-    return loadTree(
-        db, jb,
-        [&filter](const QString &parent) {
-            return filter.isEmpty() || parent == QLatin1String("$") ? sqlcat::booksLevel(parent)
-                                                                    : sqlcat::booksLevelFiltered(parent, filter);
-        },
-        [](const Query &q, const QString &parent) {
-            return Thgo{field(q, "id"), parent, Dataunesc(field(q, "lbm")), QString()};
-        });
+    QList<Row> rows;
+    for (const Query q = read(db, sqlcat::booksAll()); !q->Eof(); q->Next())
+        rows.append({field(q, "id"), field(q, "jb"), Dataunesc(field(q, "lbm"))});
+    const QSet<QString> matching = filter.isEmpty() ? QSet<QString>() : keysOf(db, sqlcat::booksMatching(filter));
+    return buildTree(rows, jb, filter.isEmpty() ? nullptr : &matching);
 }
 
 QList<Node> unitTree(TADOConnection *db, const QString &bookKey, const QString &filter, const QString &jb)
 {
-    return loadTree(
-        db, jb,
-        [&](const QString &parent) {
-            return filter.isEmpty() || parent == QLatin1String("$")
-                       ? sqlcat::unitsLevel(bookKey, parent)
-                       : sqlcat::unitsLevelFiltered(bookKey, parent, filter);
-        },
-        [](const Query &q, const QString &parent) {
-            return Thgo{field(q, "id"), parent, Dataunesc(field(q, "utitle")), Dataunesc(field(q, "ucon"))};
-        });
+    QList<Row> rows;
+    for (const Query q = read(db, sqlcat::unitsOfBook(bookKey)); !q->Eof(); q->Next())
+        rows.append({field(q, "id"), field(q, "jb"), Dataunesc(field(q, "utitle"))});
+    const QSet<QString> matching =
+        filter.isEmpty() ? QSet<QString>() : keysOf(db, sqlcat::unitsMatching(bookKey, filter));
+    return buildTree(rows, jb, filter.isEmpty() ? nullptr : &matching);
+}
+
+QString pageDocument(TADOConnection *db, const QString &key)
+{
+    const Query q = read(db, sqlcat::unitDocument(key));
+    if (q->Eof())
+        throw EDatabaseError(QStringLiteral("此页已不在书库中（可能已在其他书卷页删除）。"));
+    return Dataunesc(field(q, "ucon"));
 }
 
 QStringList deleteBook(TADOConnection *db, const QString &key)

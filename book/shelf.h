@@ -35,6 +35,10 @@ QList<Node> bookTree(TADOConnection *db, const QString &filter, const QString &j
 QList<Node> unitTree(TADOConnection *db, const QString &bookKey, const QString &filter,
                      const QString &jb = QStringLiteral("$"));
 
+// A unit's document as the reader wrote it. Raises EDatabaseError when the
+// row is gone.
+QString pageDocument(TADOConnection *db, const QString &key);
+
 // Deletes an item with everything under it and closes the gap among its
 // later siblings. Returns the keys of the rows removed (the item first);
 // empty when the item was no longer there.

@@ -16,6 +16,9 @@ class TTreeNode : public QTreeWidgetItem
 public:
     TTreeNode(const QString &caption, const Thgo &data);
     Thgo Data;
+    // A page's document is read when the page is first shown, not with
+    // the tree: most pages of a large book are never opened.
+    bool contentRead = false;
 };
 
 class TTreeView : public QTreeWidget

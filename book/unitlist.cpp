@@ -41,7 +41,7 @@ void TForm2::showUnit(TTreeNode *node)
     const QString caption = node->text(0);
     Oldname = caption;
     Zthtmleditorx1->WebTitle = caption;
-    Zthtmleditorx1->htmlsetAll(node->Data.Tcon, caption, 0);
+    Zthtmleditorx1->htmlsetAll(content(node), caption, 0);
     cxCheckBox1->setEnabled(true);
     cxCheckBox1->setChecked(true);
 }

@@ -188,3 +188,91 @@ QString unitSave(const QString &document, const QString &plainText, const QStrin
 }
 
 } // namespace sqlcat
+
+// Whole trees and whole subtrees in one statement each: what the levels
+// above read node by node, read at once.
+namespace sqlcat {
+
+QString booksAll()
+{
+    return QStringLiteral("select id,jb,lbm,px from books order by cint(px),id");
+}
+
+QString booksMatching(const QString &filter)
+{
+    const QString f = patternPiece(filter);
+    return "select id from books where jb<>'$' and (" + asWritten("lbm") + " like '%" + f + "%' or lbmpy like '%" + f
+           + "%')";
+}
+
+QString unitsOfBook(const QString &bookKey)
+{
+    return "select id,jb,utitle,px from units where cstr(sc)='" + bookKey + "' order by cint(px),id";
+}
+
+QString unitsMatching(const QString &bookKey, const QString &filter)
+{
+    const QString f = patternPiece(filter);
+    return "select id from units where cstr(sc)='" + bookKey + "' and jb<>'$' and (" + asWritten("utitle")
+           + " like '%" + f + "%' or utpy like '%" + f + "%' or " + asWritten("ucontxt") + " like '%" + f + "%' )";
+}
+
+QString unitDocument(const QString &key)
+{
+    return "select ucon from units where cstr(id)='" + key + "'";
+}
+
+QString unitOwner(const QString &key)
+{
+    return "select sc,jb,px from units where cstr(id)='" + key + "'";
+}
+
+QString booksLevelPositions(const QString &parentKey)
+{
+    return "select id,px from books where cstr(jb)='" + parentKey + "' order by cint(px),id";
+}
+
+QString unitsLevelPositions(const QString &bookKey, const QString &parentKey)
+{
+    return "select id,px from units where cstr(sc)='" + bookKey + "' and cstr(jb)='" + parentKey
+           + "' order by cint(px),id";
+}
+
+QString booksDelete(const QStringList &keys)
+{
+    return "Delete * from books where id in (" + keys.join(u',') + ")";
+}
+
+QString unitsDelete(const QStringList &keys)
+{
+    return "Delete * from units where id in (" + keys.join(u',') + ")";
+}
+
+QString unitsOfBooksDelete(const QStringList &bookKeys)
+{
+    return "Delete * from units where sc in ('" + bookKeys.join(QStringLiteral("','")) + "')";
+}
+
+QString chaptersOfBooks(const QStringList &bookKeys)
+{
+    return "select px from units where jb='$' and sc in ('" + bookKeys.join(QStringLiteral("','"))
+           + "') order by cint(px) desc";
+}
+
+} // namespace sqlcat
+
+namespace sqlcat {
+
+QString bookSubtree(const QString &key)
+{
+    return "with recursive sub(id) as (select id from books where cstr(id)='" + key
+           + "' union all select b.id from books b join sub on b.jb=cast(sub.id as text)) select id from sub";
+}
+
+QString unitSubtree(const QString &key)
+{
+    return "with recursive sub(id) as (select id from units where cstr(id)='" + key
+           + "' union all select u.id from units u join sub on u.jb=cast(sub.id as text)) select id from sub";
+}
+
+} // namespace sqlcat

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace sqlcat {
 
@@ -47,5 +48,24 @@ QString unitInsert(const QString &bookKey, const QString &parentKey, const QStri
                    const QString &initials, const QString &position);                  // 28
 QString unitNewest();                                                                  // 29
 QString unitSave(const QString &document, const QString &plainText, const QString &key); // 30
+
+// Whole trees and subtrees at once. Keys are decimal text; the filters take
+// the text as typed, as 2 and 17 do.
+QString booksAll();
+QString booksMatching(const QString &filter);
+QString unitsOfBook(const QString &bookKey);
+QString unitsMatching(const QString &bookKey, const QString &filter);
+QString unitDocument(const QString &key);
+QString unitOwner(const QString &key);
+QString booksLevelPositions(const QString &parentKey);
+QString unitsLevelPositions(const QString &bookKey, const QString &parentKey);
+QString booksDelete(const QStringList &keys);
+QString unitsDelete(const QStringList &keys);
+QString unitsOfBooksDelete(const QStringList &bookKeys);
+// An item and everything under it, the item first.
+QString bookSubtree(const QString &key);
+QString unitSubtree(const QString &key);
+// Positions of the chapters of the books, the last first.
+QString chaptersOfBooks(const QStringList &bookKeys);
 
 } // namespace sqlcat

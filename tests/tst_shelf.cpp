@@ -2,6 +2,7 @@
 // file without any widget: trees under the filter rules, deletes, moves,
 // adds, renames and saves, and that a failing operation leaves nothing.
 #include "book/shelf.h"
+#include "store/catalogue.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "testsupport.h"
@@ -59,6 +60,56 @@ class TstShelf : public QObject
         const QString name = table == QLatin1String("books") ? QStringLiteral("lbm") : QStringLiteral("utitle");
         return column("select " + name + "||'='||px from " + table + " where jb='" + parent + "'" + extra
                       + " order by px, id");
+    }
+
+    QStringList columnOf(TADOConnection *c, const QString &sql)
+    {
+        QStringList out;
+        for (auto q = Ztking::Dataread(c, sql, QString()); !q->Eof(); q->Next())
+            out << Ztking::Dataget(*q, q->FieldNames().first());
+        return out;
+    }
+
+    // A tree read one level at a time, one statement per node, with the
+    // filter from the second level down.
+    QList<shelf::Node> levelByLevel(const QString &jb, const QString &f, const QString &bookKey)
+    {
+        const bool units = !bookKey.isEmpty();
+        QString sql;
+        if (units)
+            sql = f.isEmpty() || jb == "$" ? sqlcat::unitsLevel(bookKey, jb) : sqlcat::unitsLevelFiltered(bookKey, jb, f);
+        else
+            sql = f.isEmpty() || jb == "$" ? sqlcat::booksLevel(jb) : sqlcat::booksLevelFiltered(jb, f);
+        QList<shelf::Node> nodes;
+        for (auto q = Ztking::Dataread(db, sql, QString()); !q->Eof(); q->Next()) {
+            shelf::Node n;
+            n.rec.Tid = Ztking::Dataget(*q, "id");
+            n.caption = Dataunesc(Ztking::Dataget(*q, units ? "utitle" : "lbm"));
+            nodes << n;
+        }
+        for (shelf::Node &n : nodes)
+            n.children = levelByLevel(n.rec.Tid, f, bookKey);
+        return nodes;
+    }
+
+    // Deletes one item at a time: its gap closes, then its children go the
+    // same way; a book's chapters leave their gaps closed too.
+    void nodeByNodeDelete(TADOConnection *c, bool books, const QString &key)
+    {
+        auto q = Ztking::Dataread(c, books ? sqlcat::bookPlace(key) : sqlcat::unitPlace(key), QString());
+        if (!q->Eof()) {
+            const QString px = Ztking::Dataget(*q, "px"), jb = Ztking::Dataget(*q, "jb");
+            Ztking::Datado(c, books ? sqlcat::booksCloseGap(px, jb) : sqlcat::unitsCloseGap(px, jb), QString());
+        }
+        Ztking::Datado(c, books ? sqlcat::bookDelete(key) : sqlcat::unitDelete(key), QString());
+        if (books) {
+            for (const QString &px : columnOf(c, "select px from units where jb='$' and sc='" + key + "' order by px desc"))
+                Ztking::Datado(c, sqlcat::unitsCloseGap(px, "$"), QString());
+            Ztking::Datado(c, sqlcat::bookUnitsDelete(key), QString());
+        }
+        for (const QString &child :
+             columnOf(c, books ? sqlcat::bookChildren(key) : sqlcat::unitChildren(key)))
+            nodeByNodeDelete(c, books, child);
     }
 
 private slots:
@@ -334,6 +385,46 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, shelf::savePage(db, "999", html, "x"));
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, shelf::renameBook(db, "999", "x"));
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, shelf::renameUnit(db, "999", "x"));
+    }
+
+    // The trees and deletes that read and write whole subtrees at once give
+    // what reading and writing node by node gives, on random libraries.
+    void wholeTreesMatchNodeByNode()
+    {
+        auto *rng = QRandomGenerator::global();
+        const QStringList words{"ab", "Ba", "甲乙", "go", "x'y", "丙"};
+        auto word = [&] { return words[rng->bounded(int(words.size()))] + words[rng->bounded(int(words.size()))]; };
+        QStringList books{"$"}, units;
+        for (int i = 0; i < 60; ++i)
+            books << book(books[rng->bounded(int(books.size()))], word() + QString::number(i));
+        books.removeFirst();
+        for (int i = 0; i < 200; ++i) {
+            const QString b = books[rng->bounded(int(books.size()))];
+            const QStringList mine = column("select id from units where sc='" + b + "'");
+            const QString parent = mine.isEmpty() || rng->bounded(3) == 0 ? "$" : mine[rng->bounded(int(mine.size()))];
+            units << unit(b, parent, word());
+            shelf::savePage(db, units.last(), "<p>" + word() + "</p>", word());
+        }
+        for (const QString &f : {QString(), QStringLiteral("a"), QStringLiteral("甲"), QStringLiteral("Jy"),
+                                 QStringLiteral("o"), QStringLiteral("'")}) {
+            QCOMPARE(dump(shelf::bookTree(db, f)), dump(levelByLevel("$", f, {})));
+            for (const QString &b : books.mid(0, 20))
+                QCOMPARE(dump(shelf::unitTree(db, b, f)), dump(levelByLevel("$", f, b)));
+        }
+        const QString copy = lib->folder() + "/copy.mdb";
+        exec("vacuum into '" + copy + "'");
+        TADOConnection other;
+        other.ConnectionString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + copy;
+        other.Open();
+        for (int i = 0; i < 12; ++i) {
+            const bool ofBooks = i % 3 == 0;
+            const QStringList keys = column(ofBooks ? "select id from books" : "select id from units");
+            const QString key = keys[rng->bounded(int(keys.size()))];
+            ofBooks ? shelf::deleteBook(db, key) : shelf::deleteUnit(db, key);
+            nodeByNodeDelete(&other, ofBooks, key);
+            for (const char *sql : {"select id||jb||px from books order by id", "select id||sc||jb||px from units order by id"})
+                QCOMPARE(column(QLatin1String(sql)), columnOf(&other, QLatin1String(sql)));
+        }
     }
 
     // A statement that fails in the middle of an operation takes back every

@@ -20,8 +20,8 @@ for ((i = 1; i <= kills; i++)); do
   journal="$work/journal-$i"
   "$work/velloran-soak" run "$RANDOM$i" "$journal" >"$work/out-$i" 2>&1 &
   pid=$!
-  # Start-up takes about a second; the kill lands anywhere in the work after.
-  sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 1 + 3 * r / 32768 }')"
+  # Start-up takes a second or two; the kill lands anywhere in the work after.
+  sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 2 + 3 * r / 32768 }')"
   if ! kill -0 "$pid" 2>/dev/null; then
     echo "run $i ended before its kill:"; tail -5 "$work/out-$i"; tail -3 "$journal" || true
     failed=1

@@ -233,15 +233,17 @@ int check(const QString &journalPath)
     db.ConnectionString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + TForm1::libraryFolder() + "vlbook.mdb";
     db.Open();
     QStringList problems = faults(&db);
+    // Killed while still starting: no step ran, and the sound shape is all
+    // there is to check.
     QFile f(journalPath);
-    if (!f.open(QIODevice::ReadOnly))
-        problems << "no journal";
-    QString lastDone, last;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("done "))
-            lastDone = QString::fromUtf8(line).section(u' ', 2, 2);
-        if (!line.isEmpty())
-            last = QString::fromUtf8(line);
+    QString lastDone, last = QStringLiteral("killed while starting");
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            if (line.startsWith("done "))
+                lastDone = QString::fromUtf8(line).section(u' ', 2, 2);
+            if (!line.isEmpty())
+                last = QString::fromUtf8(line);
+        }
     }
     const QString now = digest(&db);
     // Killed between steps: the library is exactly as the last step left
