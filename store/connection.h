@@ -12,17 +12,36 @@ struct sqlite3;
 
 // Every failure of the engine (unreachable file, rejected statement, missing
 // column, value that cannot be converted) arrives as this exception; its
-// message is the engine's own text.
+// message is the engine's own text. A library that cannot be opened says
+// why in its cause, so the program can tell the reader what to do.
 class EDatabaseError : public std::runtime_error
 {
 public:
-    explicit EDatabaseError(const QString &message);
+    enum class Cause {
+        Engine,      // any other failure
+        Missing,     // no file at the data source
+        Locked,      // another program holds the library
+        ReadOnly,    // the file or its folder takes no writes
+        Newer,       // laid by a newer Velloran
+        NotALibrary, // not an SQLite file, or not one of ours
+        Incomplete,  // tables or columns are missing
+        Damaged,     // the engine finds the file (or its journal) damaged
+    };
+
+    explicit EDatabaseError(const QString &message, Cause cause = Cause::Engine);
     QString message() const;
+    Cause cause() const;
+
+private:
+    Cause why;
 };
 
 // The one connection to a library file. The connection string follows the
-// provider form "Provider=…;Data Source=<path>"; opening reads the data
-// source, opens the existing file read-write and never creates one.
+// provider form "Provider=…;Data Source=<path>", a value in quotes when it
+// holds ";" or quotes. Opening reads the data source and never creates a
+// file: it first looks at the library without writing (a library it refuses
+// stays exactly as found, its journal included), then opens it read-write
+// and brings a library of an earlier schema to the current one.
 class TADOConnection
 {
 public:
@@ -39,8 +58,14 @@ public:
     void setConnected(bool connected);
     bool Connected() const;
 
+    // Closes without folding the journal into the library, for a library
+    // found damaged while open: it is set aside as it was found.
+    void CloseAsFound();
+
     // The file named by "Data Source" in the connection string.
     QString DataSource() const;
+    // The provider connection string of the library at path.
+    static QString JetConnectionString(const QString &path);
 
     void BeginTrans();
     void CommitTrans();
@@ -52,7 +77,7 @@ public:
     static void CreateLibrary(const QString &path);
 
     static constexpr int ApplicationId = 0x564c424b; // "VLBK"
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
 private:
     // The engine's handle stays inside the store (store/engine.h).

@@ -1,11 +1,13 @@
 #include "store/connection.h"
 #include "store/dialect.h"
 #include "store/engine.h"
+#include "store/schema.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -13,17 +15,20 @@
 #include <limits>
 #include <vector>
 
-// The tables and indexes of a library (schema.cpp).
-extern const char *const LibrarySchema;
-
-EDatabaseError::EDatabaseError(const QString &message)
+EDatabaseError::EDatabaseError(const QString &message, Cause cause)
     : std::runtime_error(message.toStdString())
+    , why(cause)
 {
 }
 
 QString EDatabaseError::message() const
 {
     return QString::fromUtf8(what());
+}
+
+EDatabaseError::Cause EDatabaseError::cause() const
+{
+    return why;
 }
 
 namespace {
@@ -166,6 +171,235 @@ void registerFunctions(sqlite3 *db)
         raise(db);
 }
 
+QString pragmaText(sqlite3 *db, const char *sql)
+{
+    return engine::firstValue(db, sql);
+}
+
+using engine::exec;
+using engine::Handle;
+
+int pragmaInt(sqlite3 *db, const char *sql)
+{
+    return pragmaText(db, sql).toInt();
+}
+
+// An engine error met while opening a library, with the cause the reader
+// can act on.
+[[noreturn]] void raiseOpening(sqlite3 *db, const QString &path, bool journalFound)
+{
+    const int code = db ? sqlite3_extended_errcode(db) & 0xff : SQLITE_NOMEM;
+    const QString engine = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    using Cause = EDatabaseError::Cause;
+    switch (code) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw EDatabaseError(QStringLiteral("The library '%1' is in use by another program, which holds it locked (%2). "
+                                            "Close that program, or wait until it is done, and try again.")
+                                 .arg(path, engine),
+                             Cause::Locked);
+    case SQLITE_NOTADB:
+        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1' (%2).").arg(path, engine),
+                             Cause::NotALibrary);
+    case SQLITE_CORRUPT:
+        if (journalFound)
+            throw EDatabaseError(QStringLiteral("The library '%1' and the journal beside it (%2) do not fit together "
+                                                "or are damaged (%3). Both were left as they were found.")
+                                     .arg(path, QFileInfo(path).fileName() + QStringLiteral("-wal"), engine),
+                                 Cause::Damaged);
+        throw EDatabaseError(QStringLiteral("The library '%1' is damaged (%2).").arg(path, engine), Cause::Damaged);
+    case SQLITE_READONLY:
+        throw EDatabaseError(QStringLiteral("The library '%1' cannot be written (%2): the file, or the folder '%3' "
+                                            "where its journal goes, takes no changes.")
+                                 .arg(path, engine, QDir::toNativeSeparators(QFileInfo(path).absolutePath())),
+                             Cause::ReadOnly);
+    default:
+        throw EDatabaseError(QStringLiteral("Could not open the library '%1': %2").arg(path, engine));
+    }
+}
+
+// The working settings: a wait instead of a failure while another writer
+// holds the file, and a journal that survives a crash or power loss without
+// losing a word.
+void configure(sqlite3 *db)
+{
+    sqlite3_busy_timeout(db, 5000);
+    exec(db, "PRAGMA journal_mode=WAL");
+    exec(db, "PRAGMA synchronous=FULL");
+}
+
+// The journal files beside a library, as found before the library is looked
+// at, so that a library refused stays with exactly the files it had.
+struct SideFiles
+{
+    explicit SideFiles(const QString &path)
+        : wal(path + QStringLiteral("-wal"))
+        , shm(path + QStringLiteral("-shm"))
+        , walFound(QFileInfo::exists(wal))
+        , shmFound(QFileInfo::exists(shm))
+    {
+    }
+    // The engine lays an empty journal and its index as soon as it reads;
+    // those it laid for a library it then refused go again.
+    void removeLaid() const
+    {
+        if (!walFound && QFileInfo(wal).size() == 0)
+            QFile::remove(wal);
+        if (!shmFound)
+            QFile::remove(shm);
+    }
+    bool journalHoldsChanges() const { return walFound && QFileInfo(wal).size() > 0; }
+
+    QString wal, shm;
+    bool walFound, shmFound;
+};
+
+// What the library lacks of the tables and columns the program relies on.
+QStringList missingParts(sqlite3 *db)
+{
+    QHash<QString, QStringList> present;
+    for (const char *table : {"books", "units"}) {
+        sqlite3_stmt *st = nullptr;
+        const QByteArray sql = QByteArray("SELECT name FROM pragma_table_info('") + table + "')";
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
+            return {QString::fromUtf8(sqlite3_errmsg(db))};
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(st, sqlite3_finalize);
+        QStringList &names = present[QLatin1String(table)];
+        while (sqlite3_step(st) == SQLITE_ROW)
+            names << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))).toLower();
+    }
+    QStringList missing;
+    for (const char *table : {"books", "units"}) {
+        if (present.value(QLatin1String(table)).isEmpty())
+            missing << QStringLiteral("table %1").arg(QLatin1String(table));
+    }
+    for (int i = 0; i < LibraryColumnCount; ++i) {
+        const LibraryColumn &c = LibraryColumns[i];
+        const QStringList &names = present.value(QLatin1String(c.table));
+        if (!names.isEmpty() && !names.contains(QLatin1String(c.name)))
+            missing << QStringLiteral("column %1.%2").arg(QLatin1String(c.table), QLatin1String(c.name));
+    }
+    return missing;
+}
+
+// Looks at the library at path without writing to it, its journal or its
+// folder, and raises what keeps it from being opened. The engine may read
+// the journal left by a killed run; when one lies there, the whole file is
+// checked before anything is allowed to fold it in.
+void inspect(const QString &path)
+{
+    using Cause = EDatabaseError::Cause;
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path), Cause::Missing);
+    const QString folder = QDir::toNativeSeparators(info.absolutePath());
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        throw EDatabaseError(QStringLiteral("The folder '%1' that holds the library is read-only. Velloran keeps the "
+                                            "library's journal (%2-wal) beside it and must be able to write there: "
+                                            "make the folder writable, or move the library to a folder that is.")
+                                 .arg(folder, info.fileName()),
+                             Cause::ReadOnly);
+    if (!info.isWritable())
+        throw EDatabaseError(QStringLiteral("The library '%1' is read-only; changes could not be kept.").arg(path),
+                             Cause::ReadOnly);
+
+    const SideFiles side(path);
+    bool accepted = false;
+    {
+        Handle h;
+        const auto refused = qScopeGuard([&] {
+            if (!accepted) {
+                sqlite3_close_v2(h.release());
+                side.removeLaid();
+            }
+        });
+        engine::open(h, path, SQLITE_OPEN_READONLY);
+        // Long enough for another program's commit, short enough that a
+        // library held for good is reported at once.
+        sqlite3_busy_timeout(h.db, 300);
+        const bool journal = side.journalHoldsChanges();
+        int appId = 0;
+        int version = 0;
+        QStringList missing;
+        try {
+            appId = pragmaInt(h.db, "PRAGMA application_id");
+            version = pragmaInt(h.db, "PRAGMA user_version");
+            if (appId == TADOConnection::ApplicationId && version <= TADOConnection::SchemaVersion)
+                missing = missingParts(h.db);
+        } catch (const EDatabaseError &) {
+            raiseOpening(h.db, path, journal);
+        }
+        if (appId != TADOConnection::ApplicationId)
+            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1': not a Velloran library.").arg(path),
+                                 Cause::NotALibrary);
+        if (version > TADOConnection::SchemaVersion)
+            throw EDatabaseError(
+                QStringLiteral("The library '%1' was made by a newer Velloran and cannot be opened.").arg(path),
+                Cause::Newer);
+        if (version < 1)
+            missing << QStringLiteral("the mark of its schema version");
+        if (!missing.isEmpty())
+            throw EDatabaseError(QStringLiteral("The library '%1' is incomplete: %2 missing. It was left as it was.")
+                                     .arg(path, missing.join(QStringLiteral(", "))),
+                                 Cause::Incomplete);
+        if (journal) {
+            QString check;
+            try {
+                check = pragmaText(h.db, "PRAGMA quick_check");
+            } catch (const EDatabaseError &) {
+                raiseOpening(h.db, path, journal);
+            }
+            if (check != QLatin1String("ok"))
+                throw EDatabaseError(QStringLiteral("The library '%1' and the journal beside it (%2) do not fit "
+                                                    "together or are damaged: %3. Both were left as they were found.")
+                                         .arg(path, info.fileName() + QStringLiteral("-wal"), check),
+                                     Cause::Damaged);
+        }
+        accepted = true;
+    }
+}
+
+// Brings a library of an earlier schema to the current one, all or nothing.
+void upgrade(sqlite3 *db, const QString &path)
+{
+    if (pragmaInt(db, "PRAGMA user_version") != 1)
+        return;
+    try {
+        exec(db, "BEGIN IMMEDIATE");
+        try {
+            exec(db, UpgradeFromVersion1);
+            exec(db, QStringLiteral("PRAGMA user_version=%1").arg(TADOConnection::SchemaVersion).toUtf8().constData());
+            exec(db, "COMMIT");
+        } catch (const EDatabaseError &) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    } catch (const EDatabaseError &e) {
+        throw EDatabaseError(QStringLiteral("The library '%1' could not be brought to the current form of a library "
+                                            "and was left as it was: %2")
+                                 .arg(path, e.message()));
+    }
+}
+
+} // namespace
+
+namespace engine {
+
+Handle::~Handle()
+{
+    sqlite3_close_v2(db);
+}
+
+void open(Handle &h, const QString &path, int flags)
+{
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &h.db, flags | SQLITE_OPEN_EXRESCODE, nullptr);
+    if (rc != SQLITE_OK)
+        raiseOpening(h.db, path, false);
+    registerFunctions(h.db);
+    if ((flags & SQLITE_OPEN_READONLY) && sqlite3_db_config(h.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr) != SQLITE_OK)
+        raise(h.db);
+}
+
 void exec(sqlite3 *db, const char *sql)
 {
     char *err = nullptr;
@@ -176,55 +410,21 @@ void exec(sqlite3 *db, const char *sql)
     }
 }
 
-QString pragmaText(sqlite3 *db, const char *sql)
+QString firstValue(sqlite3 *db, const char *sql)
 {
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
         raise(db);
-    QString value;
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> guard(st, sqlite3_finalize);
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW)
-        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    if (rc != SQLITE_DONE)
         raise(db);
-    return value;
+    return {};
 }
 
-int pragmaInt(sqlite3 *db, const char *sql)
-{
-    return pragmaText(db, sql).toInt();
-}
-
-// Opens a file with the connection settings of a library: functions of the
-// dialect, a wait instead of a failure while another writer holds the file,
-// and a journal that survives a crash or power loss without losing a word.
-sqlite3 *openFile(const QString &path, int flags)
-{
-    sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags | SQLITE_OPEN_EXRESCODE, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
-        sqlite3_close_v2(db);
-        throw EDatabaseError(QStringLiteral("Could not open the library '%1': %2").arg(path, msg));
-    }
-    try {
-        registerFunctions(db);
-        sqlite3_busy_timeout(db, 5000);
-    } catch (...) {
-        sqlite3_close_v2(db);
-        throw;
-    }
-    return db;
-}
-
-void configure(sqlite3 *db)
-{
-    exec(db, "PRAGMA journal_mode=WAL");
-    exec(db, "PRAGMA synchronous=FULL");
-}
-
-} // namespace
+} // namespace engine
 
 // ---------------------------------------------------------------------------
 
@@ -237,14 +437,57 @@ TADOConnection::~TADOConnection()
 
 QString TADOConnection::DataSource() const
 {
-    static const QRegularExpression key(QStringLiteral("^\\s*data source\\s*=\\s*(.*?)\\s*$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    for (const QString &part : ConnectionString.split(u';')) {
-        const QRegularExpressionMatch m = key.match(part);
-        if (m.hasMatch())
-            return m.captured(1);
+    // Pairs of key=value apart at ";". A value in double or single quotes
+    // runs to its closing quote (doubled inside it), so it may hold ";".
+    const QString &s = ConnectionString;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype eq = s.indexOf(u'=', i);
+        if (eq < 0)
+            break;
+        QString key = s.mid(i, eq - i);
+        key = key.mid(key.lastIndexOf(u';') + 1).trimmed();
+        i = eq + 1;
+        while (i < s.size() && s.at(i).isSpace())
+            ++i;
+        QString value;
+        if (i < s.size() && (s.at(i) == u'"' || s.at(i) == u'\'')) {
+            const QChar quote = s.at(i++);
+            while (i < s.size()) {
+                if (s.at(i) == quote) {
+                    if (i + 1 < s.size() && s.at(i + 1) == quote) {
+                        value += quote;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += s.at(i++);
+            }
+            const qsizetype semi = s.indexOf(u';', i);
+            i = semi < 0 ? s.size() : semi + 1;
+        } else {
+            qsizetype semi = s.indexOf(u';', i);
+            if (semi < 0)
+                semi = s.size();
+            value = s.mid(i, semi - i).trimmed();
+            i = semi + 1;
+        }
+        if (key.compare(QLatin1String("data source"), Qt::CaseInsensitive) == 0)
+            return value;
     }
     return {};
+}
+
+QString TADOConnection::JetConnectionString(const QString &path)
+{
+    QString value = path;
+    const bool plain = !value.contains(u';') && !value.contains(u'"') && !value.contains(u'\'')
+                       && value.trimmed() == value;
+    if (!plain)
+        value = u'"' + value.replace(u'"', QStringLiteral("\"\"")) + u'"';
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + value;
 }
 
 void TADOConnection::Open()
@@ -254,36 +497,20 @@ void TADOConnection::Open()
     const QString path = DataSource();
     if (path.isEmpty())
         throw EDatabaseError(QStringLiteral("The connection string names no Data Source."));
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
-        throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path));
+    inspect(path);
 
-    sqlite3 *h = openFile(path, SQLITE_OPEN_READWRITE);
+    Handle h;
+    engine::open(h, path, SQLITE_OPEN_READWRITE);
+    if (sqlite3_db_readonly(h.db, "main") == 1)
+        throw EDatabaseError(QStringLiteral("The library '%1' is read-only; changes could not be kept.").arg(path),
+                             EDatabaseError::Cause::ReadOnly);
     try {
-        if (sqlite3_db_readonly(h, "main") == 1)
-            throw EDatabaseError(QStringLiteral("The library '%1' is read-only; changes could not be kept.").arg(path));
-        // A file that is not a database, or not one of ours, is refused here
-        // rather than on the first statement of the first book page.
-        int appId = 0;
-        try {
-            appId = pragmaInt(h, "PRAGMA application_id");
-        } catch (const EDatabaseError &e) {
-            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1' (%2).").arg(path, e.message()));
-        }
-        if (appId != ApplicationId)
-            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1': not a Velloran library.").arg(path));
-        if (pragmaInt(h, "PRAGMA user_version") > SchemaVersion)
-            throw EDatabaseError(
-                QStringLiteral("The library '%1' was made by a newer Velloran and cannot be opened.").arg(path));
-        const QString check = pragmaText(h, "PRAGMA quick_check");
-        if (check != QLatin1String("ok"))
-            throw EDatabaseError(QStringLiteral("The library '%1' is damaged: %2").arg(path, check));
-        configure(h);
-    } catch (...) {
-        sqlite3_close_v2(h);
-        throw;
+        configure(h.db);
+    } catch (const EDatabaseError &) {
+        raiseOpening(h.db, path, false);
     }
-    db = h;
+    upgrade(h.db, path);
+    db = h.release();
 }
 
 void TADOConnection::Close()
@@ -294,6 +521,13 @@ void TADOConnection::Close()
     sqlite3_close_v2(db);
     db = nullptr;
     transDepth = 0;
+}
+
+void TADOConnection::CloseAsFound()
+{
+    if (db && sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr) != SQLITE_OK)
+        raise(db);
+    Close();
 }
 
 void TADOConnection::setConnected(bool connected)
@@ -346,21 +580,20 @@ void TADOConnection::CreateLibrary(const QString &path)
 {
     if (QFileInfo::exists(path))
         throw EDatabaseError(QStringLiteral("'%1' exists already; a library is never laid over a file.").arg(path));
-    sqlite3 *h = openFile(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     try {
-        exec(h, LibrarySchema);
-        exec(h, QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
-                    .arg(ApplicationId)
-                    .arg(SchemaVersion)
-                    .toUtf8()
-                    .constData());
-        configure(h);
+        Handle h;
+        engine::open(h, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        exec(h.db, LibrarySchema);
+        exec(h.db, QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
+                       .arg(ApplicationId)
+                       .arg(SchemaVersion)
+                       .toUtf8()
+                       .constData());
+        configure(h.db);
     } catch (...) {
-        sqlite3_close_v2(h);
         QFile::remove(path);
         throw;
     }
-    sqlite3_close_v2(h);
 }
 
 // ---------------------------------------------------------------------------

@@ -291,6 +291,35 @@ private slots:
         QCOMPARE(scalar(conn, sql, QStringLiteral("v")), value);
     }
 
+    // What the engine runs: the conversions around columns give way to the
+    // plain columns the indexes hold; quoted values stay as written.
+    void engineText_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("level") << sqlcat::booksLevel(QStringLiteral("$"))
+                               << QStringLiteral("Select * from books where jb='$' order by px");
+        QTest::newRow("key as number") << sqlcat::unitMoveUp(QStringLiteral("12"))
+                                       << QStringLiteral("update units set px=px-1 where id=12");
+        QTest::newRow("a key no number spells stays")
+            << QStringLiteral("select * from books where cstr(id)='012'")
+            << QStringLiteral("select * from books where cstr(id)='012'");
+        QTest::newRow("top, any case and blanks")
+            << QStringLiteral("select top 1 * from units where CSTR( jb )='7' order by Cint(px) desc")
+            << QStringLiteral("select * from units where jb='7' order by px desc LIMIT 1");
+        QTest::newRow("quoted values untouched")
+            << QStringLiteral("Update books set lbm='cstr(id)=''5'' cint(px)',lbmpy='\"cstr(jb)\"' where cstr(id)='5'")
+            << QStringLiteral("Update books set lbm='cstr(id)=''5'' cint(px)',lbmpy='\"cstr(jb)\"' where id=5");
+        QTest::newRow("conversions of values stay") << QStringLiteral("select cint('2.5') as v, cstr(px) as w, cint(lbm) as x")
+                                                    << QStringLiteral("select cint('2.5') as v, cstr(px) as w, cint(lbm) as x");
+    }
+    void engineText()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, engine);
+        QCOMPARE(jetToEngine(sql), engine);
+    }
+
     void datagetMissingColumnFails()
     {
         auto q = Ztking::Dataread(conn, QStringLiteral("select 1 as a"), QString());
