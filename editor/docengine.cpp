@@ -6,20 +6,97 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include <memory>
+
+namespace {
+
+// Asks the engine whether each resource a page wants may be fetched.
+class TRequestGuard : public QWebEngineUrlRequestInterceptor
+{
+public:
+    explicit TRequestGuard(TDocengine *doc) : QWebEngineUrlRequestInterceptor(doc), m_doc(doc) {}
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        info.block(!m_doc->mayFetch(info.resourceType(), info.requestUrl()));
+    }
+
+private:
+    TDocengine *m_doc;
+};
+
+// The engine acts on a refresh tag by loading another document in place of
+// the page, and for addresses such as about:blank it does so without asking
+// acceptNavigationRequest. So every "http-equiv" of a page reaches the engine
+// with its hyphen as a character reference: text and attribute values read
+// the same, while an attribute of that name is no longer one the engine acts
+// on. Read back, the markup gets its hyphen again.
+const QRegularExpression &httpEquiv()
+{
+    static const QRegularExpression re(QStringLiteral("(http)-(equiv)"), QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+
+const QRegularExpression &inertHttpEquiv()
+{
+    static const QRegularExpression re(QStringLiteral("(http)&#x0002d;(equiv)"), QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+
+QString inert(QString html)
+{
+    return html.replace(httpEquiv(), QStringLiteral("\\1&#x0002D;\\2"));
+}
+
+QString restored(QString html)
+{
+    return html.replace(inertHttpEquiv(), QStringLiteral("\\1-\\2"));
+}
+
+} // namespace
 
 TDocengine::TDocengine(QObject *parent)
     : QWebEnginePage(parent), m_dir(QDir::tempPath() + QStringLiteral("/velloran-doc-XXXXXX"))
 {
+    QWebEngineSettings *s = settings();
     // Pages are the user's own documents; their scripts must never run. Our
     // calls run in the application world, which this setting leaves alone.
-    settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     // Pages load from a file of ours and show library pictures by path.
-    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    s->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    setUrlRequestInterceptor(new TRequestGuard(this));
+}
+
+bool TDocengine::mayFetch(QWebEngineUrlRequestInfo::ResourceType type, const QUrl &url) const
+{
+    // Which document is shown is acceptNavigationRequest's to decide.
+    if (type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
+        return true;
+    // Pictures inside the page itself cost no fetch.
+    if (url.scheme() == QLatin1String("data"))
+        return type == QWebEngineUrlRequestInfo::ResourceTypeImage;
+    // Web pictures reach the library only through savepic.
+    if (!url.isLocalFile())
+        return false;
+    if (type == QWebEngineUrlRequestInfo::ResourceTypeImage)
+        return true;
+    if (type != QWebEngineUrlRequestInfo::ResourceTypeStylesheet || m_library.isEmpty())
+        return false;
+    const QString library = QDir::cleanPath(m_library) + QLatin1Char('/');
+    return QDir::cleanPath(url.toLocalFile()).startsWith(library);
 }
 
 QString TDocengine::literal(const QString &text)
@@ -85,7 +162,9 @@ bool TDocengine::acceptNavigationRequest(const QUrl &url, NavigationType type, b
     if (type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted)
         ok = false;
     else if (!isMainFrame)
-        ok = true;
+        // Frames, objects and embeds may show what the page itself holds, but
+        // never a file or a web address.
+        ok = url.scheme() == QLatin1String("about") || url.scheme() == QLatin1String("data");
     else
         ok = m_navigating && (url == m_target || (m_followRedirects && type == NavigationTypeRedirect));
     if (!ok)
@@ -134,7 +213,7 @@ void TDocengine::loadHtml(const QString &html)
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw EditorError(QStringLiteral("无法写入临时文件：") + file + QStringLiteral("：") + out.errorString());
-    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + html.toUtf8();
+    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + inert(html).toUtf8();
     if (out.write(bytes) != bytes.size() || !out.flush())
         throw EditorError(QStringLiteral("无法写入临时文件：") + file + QStringLiteral("：") + out.errorString());
     out.close();
@@ -163,33 +242,33 @@ bool TDocengine::designMode()
 
 QString TDocengine::bodyHtml()
 {
-    return call(QStringLiteral("return document.body?document.body.innerHTML:'';")).toString();
+    return restored(call(QStringLiteral("return document.body?document.body.innerHTML:'';")).toString());
 }
 
 void TDocengine::setBodyHtml(const QString &html)
 {
     call(QStringLiteral("if(!document.body)document.documentElement.appendChild(document.createElement('body'));"
                         "document.body.innerHTML=")
-         + literal(html) + QStringLiteral(";return true;"));
+         + literal(inert(html)) + QStringLiteral(";return true;"));
 }
 
 QString TDocengine::bodyText()
 {
-    return call(QStringLiteral("return document.body?document.body.innerText:'';")).toString();
+    return restored(call(QStringLiteral("return document.body?document.body.innerText:'';")).toString());
 }
 
 QString TDocengine::documentHtml()
 {
-    return call(QStringLiteral("var d=document,s='';"
-                               "if(d.doctype)s=new XMLSerializer().serializeToString(d.doctype)+'\\n';"
-                               "return s+(d.documentElement?d.documentElement.outerHTML:'');"))
-        .toString();
+    return restored(call(QStringLiteral("var d=document,s='';"
+                                        "if(d.doctype)s=new XMLSerializer().serializeToString(d.doctype)+'\\n';"
+                                        "return s+(d.documentElement?d.documentElement.outerHTML:'');"))
+                        .toString());
 }
 
 void TDocengine::write(const QString &html)
 {
     // Closing the written document lets it finish parsing and display.
-    call(QStringLiteral("document.open();document.write(") + literal(html)
+    call(QStringLiteral("document.open();document.write(") + literal(inert(html))
          + QStringLiteral(");document.close();return true;"));
     setDesignMode(m_design);
 }

@@ -1,6 +1,11 @@
 // The document engine behind the editor: one web page whose document is read
 // and changed only through synchronous calls. Each call is one script in the
 // application's own script world; the page's own scripts never run.
+//
+// Pages are the reader's own, but may come from anywhere: a page fetches
+// nothing from the web, shows pictures and nothing else from the disk (style
+// sheets from the image library too, where templates keep theirs), and never
+// replaces itself.
 #pragma once
 
 #include <QString>
@@ -8,6 +13,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <QWebEnginePage>
+#include <QWebEngineUrlRequestInfo>
 
 class TDocengine : public QWebEnginePage
 {
@@ -18,6 +24,11 @@ public:
     // How long one call or one load may take before it counts as a hang.
     void setTimeout(int ms) { m_timeout = ms; }
     int timeout() const { return m_timeout; }
+
+    // The image-library folder, whose style sheets pages may use.
+    void setLibrary(const QString &folder) { m_library = folder; }
+    // Whether the page may fetch url as a resource of the given type.
+    bool mayFetch(QWebEngineUrlRequestInfo::ResourceType type, const QUrl &url) const;
 
     // Replaces the whole document, head included, by html; keeps designMode.
     void loadHtml(const QString &html);
@@ -57,6 +68,7 @@ private:
     void navigate(const QUrl &url, bool followRedirects);
 
     QTemporaryDir m_dir;
+    QString m_library;
     QString m_file;
     QUrl m_target;
     bool m_navigating = false;

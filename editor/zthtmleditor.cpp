@@ -453,6 +453,9 @@ void TZthtmleditorx::EditView(bool EV, const QString &ETitle)
 
 QString TZthtmleditorx::expandTokens(const QString &v)
 {
+    // The library the token stands for is the one whose style sheets the
+    // page may use.
+    m_doc->setLibrary(Tuku);
     QString s = v;
     s.replace(tukuToken, pathtourl(Tuku), Qt::CaseInsensitive);
     if (!m_doc->designMode())
