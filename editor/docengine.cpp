@@ -259,9 +259,22 @@ QString TDocengine::bodyText()
 
 QString TDocengine::documentHtml()
 {
-    return restored(call(QStringLiteral("var d=document,s='';"
-                                        "if(d.doctype)s=new XMLSerializer().serializeToString(d.doctype)+'\\n';"
-                                        "return s+(d.documentElement?d.documentElement.outerHTML:'');"))
+    // Every node of the document. Those before <html> stand one a line; those
+    // after it follow at once, since a line break there would move them into
+    // the body when the page is read again. The parser keeps a processing
+    // instruction as a comment that starts with "?"; it is written back as it
+    // came, which parses to that same comment again.
+    return restored(call(QStringLiteral(
+                             "var out='',seen=false;"
+                             "for(var n=document.firstChild;n;n=n.nextSibling){"
+                             "var s;"
+                             "if(n.nodeType==1)s=n.outerHTML;"
+                             "else if(n.nodeType==8)s=/^\\?[^>]*$/.test(n.data)?'<'+n.data+'>':'<!--'+n.data+'-->';"
+                             "else if(n.nodeType==7)s='<?'+n.target+' '+n.data+'>';"
+                             "else s=new XMLSerializer().serializeToString(n);"
+                             "out+=(out&&!seen?'\\n':'')+s;"
+                             "if(n==document.documentElement)seen=true;}"
+                             "return out;"))
                         .toString());
 }
 

@@ -41,6 +41,8 @@ private slots:
     void otherLoadModes();
     void setBody();
     void wholeDocumentCrLf();
+    void wholeDocumentEveryNode_data();
+    void wholeDocumentEveryNode();
     void chineseWhateverCharset_data();
     void chineseWhateverCharset();
     void welcomePage();
@@ -287,6 +289,32 @@ void TstEditor::wholeDocumentCrLf()
     QVERIFY(all.contains(QStringLiteral("<p>a</p>\r\n")));
     QCOMPARE(all.count(QLatin1Char('\n')), all.count(QStringLiteral("\r\n")));
     QCOMPARE(all.count(QLatin1Char('\r')), all.count(QStringLiteral("\r\n")));
+}
+
+void TstEditor::wholeDocumentEveryNode_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("expected");
+
+    const QString page = QStringLiteral("<html><head></head><body><p>a</p></body></html>");
+    QTest::newRow("comment first") << "<!-- saved by hand -->\n" + page << "<!-- saved by hand -->\r\n" + page;
+    QTest::newRow("doctype and comments") << "<!DOCTYPE html>\n<!--one-->\n<!--two-->\n" + page
+                                          << "<!DOCTYPE html>\r\n<!--one-->\r\n<!--two-->\r\n" + page;
+    QTest::newRow("processing instruction") << "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n" + page
+                                            << "<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n" + page;
+    QTest::newRow("comments after the end") << page + "<!--end--><!--x-->" << page + "<!--end--><!--x-->";
+    QTest::newRow("comment that starts with ?") << "<!--?a>b?-->" + page << "<!--?a>b?-->\r\n" + page;
+}
+
+void TstEditor::wholeDocumentEveryNode()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, expected);
+    ed->htmlsetAll(source, QString(), 0);
+    QCOMPARE(ed->htmlgetAll(), expected);
+    // Stored and shown again, the page comes back the same.
+    ed->htmlsetAll(expected, QString(), 0);
+    QCOMPARE(ed->htmlgetAll(), expected);
 }
 
 void TstEditor::chineseWhateverCharset_data()
