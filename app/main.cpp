@@ -1,4 +1,5 @@
 #include "application.h"
+#include "bench/startreport.h"
 #include "book/book.h"
 #include "book/bookadd.h"
 #include "book/conadd.h"
@@ -16,6 +17,10 @@ int main(int argc, char *argv[])
     TForm3 bookAdd(&Form1);
     TForm4 unitAdd(&Form1);
     TForm5 templates(&Form1);
+    // Measurement hook for velloran-bench: tells on stderr when the window
+    // is first exposed and when the welcome page has loaded.
+    if (qEnvironmentVariableIsSet("VELLORAN_REPORT_START"))
+        new StartReport(&Form1, TForm2::welcomePage());
 
     Form1.show();
     return app.exec();
