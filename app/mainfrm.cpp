@@ -7,15 +7,19 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -89,6 +93,7 @@ TForm1::TForm1(QWidget *parent)
 
 TForm1::~TForm1()
 {
+    stopCare();
     if (Adoconn == connection.get())
         Adoconn = nullptr;
 }
@@ -96,6 +101,11 @@ TForm1::~TForm1()
 QString TForm1::libraryFolder()
 {
     return QCoreApplication::applicationDirPath() + QDir::separator();
+}
+
+QString TForm1::libraryFile()
+{
+    return libraryFolder() + QStringLiteral("vlbook.mdb");
 }
 
 bool TForm1::event(QEvent *e)
@@ -118,15 +128,10 @@ void TForm1::showEvent(QShowEvent *event)
     try {
         FormShow();
     } catch (const EDatabaseError &e) {
-        // Without its library the program cannot work: say why and how to
-        // lay one, open no book page, and end.
-        ShowErrorReport(e.message() + QStringLiteral("\n\n")
-                            + QStringLiteral("书库文件 vlbook.mdb 必须放在程序所在的文件夹：%1\n"
-                                             "可用同一文件夹中的 velloran-mklib 建立一个新的空书库：\n"
-                                             "velloran-mklib \"%1vlbook.mdb\"")
-                                  .arg(libraryFolder()),
-                        this);
-        QTimer::singleShot(0, this, &QWidget::close);
+        // Without its library the program cannot work: say why and what
+        // can be done, and open no book page unless a way back was taken.
+        if (!recoverAtStart(e))
+            QTimer::singleShot(0, this, &QWidget::close);
     }
 }
 
@@ -134,11 +139,176 @@ void TForm1::FormShow()
 {
     connection = std::make_unique<TADOConnection>();
     connection->LoginPrompt = false;
-    connection->ConnectionString =
-        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + libraryFolder() + QStringLiteral("vlbook.mdb");
+    connection->ConnectionString = TADOConnection::JetConnectionString(libraryFile());
     connection->setConnected(true);
     Adoconn = connection.get();
     addbookp();
+    startCare();
+}
+
+bool TForm1::recoverAtStart(const EDatabaseError &e)
+{
+    using Cause = EDatabaseError::Cause;
+    QString advice;
+    switch (e.cause()) {
+    case Cause::Missing:
+    case Cause::NotALibrary:
+    case Cause::Incomplete:
+    case Cause::Damaged: {
+        const QString backup = backups::newestGood(libraryFile());
+        const WayBack way = askWayBack(e.message(), backup);
+        if (way == WayBack::None)
+            return false;
+        try {
+            takeWayBack(way, backup);
+            FormShow();
+        } catch (const EDatabaseError &again) {
+            ShowErrorReport(again.message(), this);
+            return false;
+        }
+        return true;
+    }
+    case Cause::Locked:
+        advice = QStringLiteral("书库正被另一个程序使用。请关闭那个程序（或等它完成）后再启动 Velloran。");
+        break;
+    case Cause::ReadOnly:
+        advice = QStringLiteral("Velloran 需要写入书库文件和它所在的文件夹：%1").arg(QDir::toNativeSeparators(libraryFolder()));
+        break;
+    case Cause::Newer:
+        advice = QStringLiteral("这个书库由较新版本的 Velloran 建立，请用那个版本打开。");
+        break;
+    case Cause::Engine:
+        advice = QStringLiteral("书库文件 vlbook.mdb 必须放在程序所在的文件夹：%1").arg(QDir::toNativeSeparators(libraryFolder()));
+        break;
+    }
+    ShowErrorReport(e.message() + QStringLiteral("\n\n") + advice, this);
+    return false;
+}
+
+TForm1::WayBack TForm1::askWayBack(const QString &problem, const QString &backup)
+{
+    const bool present = QFileInfo::exists(libraryFile());
+    QString text = problem + QStringLiteral("\n\n");
+    if (backup.isEmpty())
+        text += QStringLiteral("“%1”中没有可用的备份。").arg(QDir::toNativeSeparators(backups::folder(libraryFile())));
+    else
+        text += QStringLiteral("可以恢复最新的完好备份：%1。").arg(QDir::toNativeSeparators(backup));
+    if (present)
+        text += QStringLiteral("\n无论恢复备份还是建立新的空书库，现有的 vlbook.mdb 都会连同它的日志改名为 "
+                               "vlbook-damaged-<日期时间>.mdb，保留在同一文件夹中，不会被删除。");
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Velloran"), text, QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("libraryWayBack"));
+    if (!backup.isEmpty())
+        box.addButton(QMessageBox::Yes)->setText(QStringLiteral("恢复最新备份"));
+    box.addButton(QMessageBox::Reset)->setText(QStringLiteral("建立新的空书库"));
+    box.addButton(QMessageBox::Close)->setText(QStringLiteral("暂不处理"));
+    box.setDefaultButton(backup.isEmpty() ? QMessageBox::Close : QMessageBox::Yes);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return WayBack::Restore;
+    case QMessageBox::Reset:
+        return WayBack::LayNew;
+    default:
+        return WayBack::None;
+    }
+}
+
+void TForm1::takeWayBack(WayBack way, const QString &backup)
+{
+    const QString library = libraryFile();
+    if (QFileInfo::exists(library))
+        backups::setAside(library, QDateTime::currentDateTimeUtc());
+    if (way == WayBack::Restore)
+        backups::restore(backup, library);
+    else
+        TADOConnection::CreateLibrary(library);
+}
+
+bool TForm1::closeAllPages()
+{
+    for (int i = cxPageControl1->count() - 1; i >= 1; --i) {
+        for (TForm2 *page : cxPageControl1->widget(i)->findChildren<TForm2 *>()) {
+            bool CanClose = false;
+            cxPageControl1->setCurrentIndex(i);
+            page->FormCloseQuery(CanClose);
+            if (!CanClose)
+                return false;
+        }
+    }
+    // With the last book tab gone the plus tab is current, which would open
+    // a page on the library that is about to go.
+    const QSignalBlocker quiet(cxPageControl1);
+    while (cxPageControl1->count() > 1) {
+        QWidget *sheet = cxPageControl1->widget(1);
+        cxPageControl1->removeTab(1);
+        sheet->hide();
+        sheet->deleteLater();
+    }
+    return true;
+}
+
+void TForm1::startCare()
+{
+    stopCare();
+    careStop = false;
+    struct Result
+    {
+        backups::Outcome outcome;
+        QString error;
+    };
+    auto result = std::make_shared<Result>();
+    const QString library = libraryFile();
+    QThread *thread = QThread::create([this, library, result] {
+        try {
+            result->outcome = backups::care(library, QDateTime::currentDateTimeUtc(), careStop);
+        } catch (const EDatabaseError &e) {
+            result->error = e.message();
+        }
+    });
+    thread->setParent(this);
+    thread->setObjectName(QStringLiteral("libraryCare"));
+    connect(thread, &QThread::finished, this, [this, thread, result] {
+        care = nullptr;
+        thread->deleteLater();
+        careDone(result->outcome, result->error);
+    });
+    care = thread;
+    care->start(QThread::LowPriority);
+}
+
+void TForm1::stopCare()
+{
+    if (!care)
+        return;
+    // A window on its way out takes no report of a pass it cut short.
+    care->disconnect(this);
+    careStop = true;
+    care->wait();
+    delete care;
+    care = nullptr;
+}
+
+void TForm1::careDone(const backups::Outcome &outcome, const QString &error)
+{
+    if (!error.isEmpty()) {
+        ShowErrorReport(QStringLiteral("备份书库时出错：") + error, this);
+        return;
+    }
+    if (outcome.kind != backups::Outcome::Damaged)
+        return;
+    const QString backup = backups::newestGood(libraryFile());
+    const WayBack way = askWayBack(
+        QStringLiteral("检查发现书库 %1 已损坏：\n%2").arg(QDir::toNativeSeparators(libraryFile()), outcome.problem), backup);
+    if (way == WayBack::None || !closeAllPages())
+        return;
+    // The damaged library goes aside as it was found: its journal is not
+    // folded into it on the way.
+    if (Adoconn == connection.get())
+        Adoconn = nullptr;
+    connection->CloseAsFound();
+    connection.reset();
+    takeWayBack(way, backup);
+    FormShow();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -163,8 +333,9 @@ void TForm1::FormCloseQuery(bool &CanClose)
                 return;
         }
     }
-    // Pages go with the window; the connection goes first so no page can
-    // reach a half-closed library.
+    // Pages go with the window; the backup pass and the connection go first
+    // so no page can reach a half-closed library.
+    stopCare();
     if (Adoconn == connection.get())
         Adoconn = nullptr;
     connection.reset();

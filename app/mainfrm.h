@@ -3,15 +3,19 @@
 #pragma once
 
 #include "book/book.h"
+#include "store/backup.h"
 
 #include <QImage>
 #include <QList>
 #include <QIcon>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 
+class EDatabaseError;
 class QFrame;
+class QThread;
 class QTabWidget;
 class QToolButton;
 class TADOConnection;
@@ -34,6 +38,8 @@ public:
 
     // The folder the library file lies in: the program's own.
     static QString libraryFolder();
+    // The library file, vlbook.mdb in that folder.
+    static QString libraryFile();
 
 protected:
     bool event(QEvent *e) override;
@@ -47,9 +53,24 @@ private:
     void closeActiveTab();
     void fillTabList();
 
+    // What a library that cannot be used leaves the reader to choose.
+    enum class WayBack { None, Restore, LayNew };
+    bool recoverAtStart(const EDatabaseError &e);
+    WayBack askWayBack(const QString &problem, const QString &backup);
+    void takeWayBack(WayBack way, const QString &backup);
+    bool closeAllPages();
+
+    // The backup, or the check of an unchanged library, runs beside the
+    // window on a connection of its own.
+    void startCare();
+    void stopCare();
+    void careDone(const backups::Outcome &outcome, const QString &error);
+
     QFrame *pnl1 = nullptr;
     std::unique_ptr<TADOConnection> connection;
     bool shownOnce = false;
+    QThread *care = nullptr;
+    std::atomic_bool careStop{false};
 };
 
 // The drawn images of the tab control: 0 the plus sign, 1 the spiral-bound

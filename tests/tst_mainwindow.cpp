@@ -2,10 +2,14 @@
 // start-up without a library, and the application's error report.
 #include "app/application.h"
 #include "app/mainfrm.h"
+#include "store/backup.h"
+#include "store/catalogue.h"
 #include "store/connection.h"
 #include "store/xcom.h"
 #include "testsupport.h"
+#include "ztking/ztking.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
@@ -27,6 +31,50 @@ void removeLibrary()
 {
     for (const char *suffix : {"", "-wal", "-shm"})
         QFile::remove(libraryFile() + QLatin1String(suffix));
+    QDir dir(TForm1::libraryFolder());
+    for (const QString &aside : dir.entryList({QStringLiteral("vlbook-damaged-*")}, QDir::Files))
+        QFile::remove(dir.filePath(aside));
+    QDir(backups::folder(libraryFile())).removeRecursively();
+}
+
+QByteArray bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The books at the top of the library as the program reads them.
+QStringList topBooks()
+{
+    TADOConnection c;
+    c.ConnectionString = TADOConnection::JetConnectionString(libraryFile());
+    c.Open();
+    QStringList names;
+    for (auto q = Ztking::Dataread(&c, sqlcat::booksLevel(QStringLiteral("$")), QString()); !q->Eof(); q->Next())
+        names << Ztking::Dataget(*q, QStringLiteral("lbm"));
+    return names;
+}
+
+void addTopBook(const QString &name)
+{
+    const int next = int(topBooks().size()) + 1;
+    TADOConnection c;
+    c.ConnectionString = TADOConnection::JetConnectionString(libraryFile());
+    c.Open();
+    Ztking::Datado(&c, sqlcat::bookInsert(QStringLiteral("$"), name, name, QString::number(next)), QString());
+}
+
+// A backup of the library as it is now, dated a day back.
+QString backUpNow()
+{
+    const std::atomic_bool stop(false);
+    return backups::care(libraryFile(), QDateTime::currentDateTimeUtc().addDays(-1), stop).file;
+}
+
+// The libraries set aside beside the program's library.
+QStringList setAside()
+{
+    return QDir(TForm1::libraryFolder()).entryList({QStringLiteral("vlbook-damaged-*.mdb")}, QDir::Files);
 }
 
 } // namespace
@@ -150,32 +198,116 @@ private slots:
         QCOMPARE(ev.msg.Result, 0);
     }
 
-    void startWithoutLibraryOpensNoTab_data()
+    // A library that cannot be used leads somewhere: restore the newest
+    // good backup, or lay a new empty library, the refused file kept aside
+    // under a new name; or nothing at all, and no book page opens.
+    void refusedLibraryOffersAWayBack_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("present");
-        QTest::newRow("no file") << QByteArray() << false;
-        QTest::newRow("damaged file") << QByteArray(8192, '\x5a') << true;
+        QTest::addColumn<bool>("backup");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<QStringList>("books");
+        const QByteArray damaged(8192, '\x5a');
+        QTest::newRow("no file, left alone") << QByteArray() << false << false << QMessageBox::Close << QStringList();
+        QTest::newRow("damaged, left alone") << damaged << true << true << QMessageBox::Close << QStringList();
+        QTest::newRow("damaged, a new library") << damaged << true << false << QMessageBox::Reset << QStringList();
+        QTest::newRow("damaged, the backup back") << damaged << true << true << QMessageBox::Yes << QStringList{"kept"};
+        QTest::newRow("no file, the backup back") << QByteArray() << false << true << QMessageBox::Yes << QStringList{"kept"};
     }
-    void startWithoutLibraryOpensNoTab()
+    void refusedLibraryOffersAWayBack()
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, present);
-        removeLibrary();
+        QFETCH(bool, backup);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(QStringList, books);
+        if (backup) {
+            addTopBook(QStringLiteral("kept"));
+            QVERIFY(!backUpNow().isEmpty());
+        }
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(libraryFile() + QLatin1String(suffix));
         if (present) {
             QFile f(libraryFile());
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
-        BoxAnswerer boxes;
+        BoxAnswerer boxes(answer);
         form = std::make_unique<TForm1>();
         form->show();
         QTRY_COMPARE(boxes.texts.size(), 1);
         QVERIFY2(boxes.texts.first().contains(libraryFile()), qPrintable(boxes.texts.first()));
-        QVERIFY(boxes.texts.first().contains(QLatin1String("velloran-mklib")));
-        QCOMPARE(form->cxPageControl1->count(), 1);
-        QTRY_VERIFY(!form->isVisible());
-        QCOMPARE(QFile::exists(libraryFile()), present);
+        if (answer == QMessageBox::Close) {
+            QCOMPARE(form->cxPageControl1->count(), 1);
+            QTRY_VERIFY(!form->isVisible());
+            QCOMPARE(bytes(libraryFile()), content);
+            QCOMPARE(QFile::exists(libraryFile()), present);
+            QCOMPARE(setAside(), QStringList());
+            return;
+        }
+        QCOMPARE(form->cxPageControl1->count(), 2);
+        QVERIFY(Adoconn && Adoconn->Connected());
+        QCOMPARE(topBooks(), books);
+        if (present) {
+            QCOMPARE(setAside().size(), 1);
+            QCOMPARE(bytes(QDir(TForm1::libraryFolder()).filePath(setAside().first())), content);
+        }
+        QCOMPARE(boxes.texts.size(), 1);
+    }
+
+    // The program folder's library is backed up beside it once the window
+    // is up.
+    void startBacksUpTheLibrary()
+    {
+        addTopBook(QStringLiteral("first"));
+        start();
+        QCOMPARE(form->cxPageControl1->count(), 2);
+        QTRY_COMPARE(backups::list(libraryFile()).size(), 1);
+        TADOConnection c;
+        c.ConnectionString = TADOConnection::JetConnectionString(backups::list(libraryFile()).first());
+        c.Open();
+        QCOMPARE(Ztking::Dataget(*Ztking::Dataread(&c, sqlcat::booksLevel(QStringLiteral("$")), QString()),
+                                 QStringLiteral("lbm")),
+                 QStringLiteral("first"));
+    }
+
+    // Damage that start-up does not look for is found by the pass beside
+    // the window, which offers the newest good backup; the damaged library
+    // goes aside as it was found.
+    void damageFoundAfterStartOffersTheBackup()
+    {
+        addTopBook(QStringLiteral("saved"));
+        QVERIFY(!backUpNow().isEmpty());
+        addTopBook(QStringLiteral("later"));
+        int root = 0;
+        {
+            TADOConnection c;
+            c.ConnectionString = TADOConnection::JetConnectionString(libraryFile());
+            c.Open();
+            root = Ztking::Dataget(*Ztking::Dataread(&c, QStringLiteral("select rootpage from sqlite_master where "
+                                                                          "name='units_under'"),
+                                                     QString()),
+                                   QStringLiteral("rootpage"))
+                       .toInt();
+        }
+        {
+            QFile f(libraryFile());
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(qint64(root - 1) * 4096));
+            QCOMPARE(f.write("\x01", 1), 1);
+        }
+        const QByteArray damaged = bytes(libraryFile());
+        BoxAnswerer boxes(QMessageBox::Yes);
+        start();
+        QTRY_COMPARE(boxes.texts.size(), 1);
+        QVERIFY2(boxes.texts.first().contains(QLatin1String("units_under"))
+                     || boxes.texts.first().contains(QLatin1String("btreeInitPage")),
+                 qPrintable(boxes.texts.first()));
+        QTRY_COMPARE(form->cxPageControl1->count(), 2);
+        QCOMPARE(topBooks(), QStringList{"saved"});
+        QCOMPARE(setAside().size(), 1);
+        QCOMPARE(bytes(QDir(TForm1::libraryFolder()).filePath(setAside().first())), damaged);
     }
 
     // The families pages and forms name must show Chinese, never boxes.
