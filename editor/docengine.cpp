@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineScript>
@@ -90,6 +91,9 @@ bool TDocengine::mayFetch(QWebEngineUrlRequestInfo::ResourceType type, const QUr
         return type == QWebEngineUrlRequestInfo::ResourceTypeImage;
     // Web pictures reach the library only through savepic.
     if (!url.isLocalFile())
+        return false;
+    // A pipe or a device would hold the page's load for ever.
+    if (!QFileInfo(url.toLocalFile()).isFile())
         return false;
     if (type == QWebEngineUrlRequestInfo::ResourceTypeImage)
         return true;

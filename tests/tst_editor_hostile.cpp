@@ -15,6 +15,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 // Notes every connection and request line that reaches it, and answers none.
 class Listener : public QTcpServer
 {
@@ -84,6 +86,8 @@ void TstEditorHostile::initTestCase()
         writeFile(dir->filePath(QStringLiteral("secret.htm")), "<p>secret words</p>");
         writeFile(dir->filePath(QStringLiteral("secret.css")), "#c{color:rgb(1,2,3)}");
     }
+
+    QCOMPARE(mkfifo(QFile::encodeName(outside.filePath(QStringLiteral("pipe.png"))).constData(), 0600), 0);
 
     server = new Listener(this);
     QVERIFY(server->listen(QHostAddress::LocalHost));
@@ -155,6 +159,9 @@ void TstEditorHostile::localFiles_data()
                                          << colour << "rgb(1, 2, 3)";
     QTest::newRow("picture") << "<img src=\"$O/pic.png\">" << width << "8";
     QTest::newRow("library picture") << "<img src=\"#Tuku·vostrelan#/pic.png\">" << width << "8";
+    // Neither holds the page's load.
+    QTest::newRow("picture from a pipe") << "<img src=\"$O/pipe.png\">" << width << "0";
+    QTest::newRow("picture from a device") << "<img src=\"file:///dev/zero\">" << width << "0";
 }
 
 void TstEditorHostile::localFiles()
