@@ -117,9 +117,13 @@ private:
 QString pathtourl(const QString &path);
 // Undoes the escapes of pathtourl.
 QString urlunescape(const QString &url);
+// The most a picture that downfile copies may have.
+constexpr qint64 downfileLimit = qint64(50) * 1024 * 1024;
 // Fetches a file:, data:, http: or https: address into file, which must not
 // exist yet; false on any failure, including no answer within timeoutMs.
-bool downfile(const QString &url, const QString &file, int timeoutMs = 30000);
+// A source larger than downfileLimit, or a local one that is no regular
+// file, is refused unread, and refused (when given) says why.
+bool downfile(const QString &url, const QString &file, int timeoutMs = 30000, QString *refused = nullptr);
 
 class TForm5 : public QDialog
 {

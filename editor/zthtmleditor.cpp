@@ -146,45 +146,16 @@ QString urlunescape(const QString &url)
     return s;
 }
 
-bool downfile(const QString &url, const QString &file, int timeoutMs)
+namespace {
+
+QString tooLarge()
 {
-    if (QFileInfo::exists(file))
-        return false;
-    QUrl source;
-    if (startsWithCi(url, "file://") || url.startsWith(QLatin1Char('/'))) {
-        // Library addresses carry raw file names ("#" and "%" included), so
-        // they are taken as paths, not parsed as URLs.
-        QString path = startsWithCi(url, "file://") ? url.mid(7) : url;
-        if (!QFileInfo::exists(path))
-            path = QUrl::fromPercentEncoding(path.toUtf8());
-        source = QUrl::fromLocalFile(path);
-    } else {
-        source = QUrl(url);
-        const QString scheme = source.scheme().toLower();
-        if (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("data"))
-            return false;
-    }
-    QNetworkAccessManager nam;
-    QNetworkRequest request(source);
-    request.setTransferTimeout(timeoutMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = nam.get(request);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    // Paint events still run, so the window keeps drawing while we wait.
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!reply->isFinished()) {
-        reply->abort();
-        return false;
-    }
-    if (reply->error() != QNetworkReply::NoError)
-        return false;
-    const QByteArray bytes = reply->readAll();
+    return QStringLiteral("大于 %1 MB").arg(downfileLimit / (1024 * 1024));
+}
+
+// Writes bytes into file, which must not exist yet; nothing stays on failure.
+bool writeNew(const QString &file, const QByteArray &bytes)
+{
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
@@ -194,6 +165,104 @@ bool downfile(const QString &url, const QString &file, int timeoutMs)
         return false;
     }
     return true;
+}
+
+bool copyLocal(const QString &path, const QString &file, QString *refused)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    // A pipe or a device would never end, or never start.
+    if (!info.isFile()) {
+        if (refused)
+            *refused = QStringLiteral("不是普通文件");
+        return false;
+    }
+    if (info.size() > downfileLimit) {
+        if (refused)
+            *refused = tooLarge();
+        return false;
+    }
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    // The file may have grown since it was measured.
+    const QByteArray bytes = in.read(downfileLimit + 1);
+    if (bytes.size() > downfileLimit) {
+        if (refused)
+            *refused = tooLarge();
+        return false;
+    }
+    return writeNew(file, bytes);
+}
+
+} // namespace
+
+bool downfile(const QString &url, const QString &file, int timeoutMs, QString *refused)
+{
+    if (QFileInfo::exists(file))
+        return false;
+    if (startsWithCi(url, "file://") || url.startsWith(QLatin1Char('/'))) {
+        // Library addresses carry raw file names ("#" and "%" included), so
+        // they are taken as paths, not parsed as URLs.
+        QString path = startsWithCi(url, "file://") ? url.mid(7) : url;
+        if (!QFileInfo::exists(path))
+            path = QUrl::fromPercentEncoding(path.toUtf8());
+        return copyLocal(path, file, refused);
+    }
+    const QUrl source(url);
+    const QString scheme = source.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("data"))
+        return false;
+    QNetworkAccessManager nam;
+    QNetworkRequest request(source);
+    request.setTransferTimeout(timeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = nam.get(request);
+    QByteArray bytes;
+    bool tooBig = false;
+    // Stopped as soon as the picture is known to be too large: by the length
+    // the server tells, or else by what has come.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, &tooBig] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > downfileLimit) {
+            tooBig = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, &bytes, &tooBig] {
+        bytes += reply->read(downfileLimit + 1 - bytes.size());
+        if (bytes.size() > downfileLimit) {
+            tooBig = true;
+            reply->abort();
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    // Paint events still run, so the window keeps drawing while we wait.
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (tooBig) {
+        if (refused)
+            *refused = tooLarge();
+        return false;
+    }
+    if (!reply->isFinished()) {
+        reply->abort();
+        return false;
+    }
+    if (reply->error() != QNetworkReply::NoError)
+        return false;
+    bytes += reply->read(downfileLimit + 1 - bytes.size());
+    if (bytes.size() > downfileLimit || reply->bytesAvailable() > 0) {
+        if (refused)
+            *refused = tooLarge();
+        return false;
+    }
+    return writeNew(file, bytes);
 }
 
 const QString ZthtmleditorName = QStringLiteral("Zthtmleditorx1");
@@ -599,6 +668,8 @@ void TZthtmleditorx::savepic(const QString &v)
     const QString srcMarker = QStringLiteral(" src=\"");
     const int pictures = html.count(imgTag);
     QSet<QString> handled;
+    // Pictures whose source was refused, with the reason, told once at the end.
+    QStringList refused;
     std::optional<QProgressDialog> progress;
     int done = 0;
     while (rest.contains(imgTag)) {
@@ -641,10 +712,16 @@ void TZthtmleditorx::savepic(const QString &v)
             progress->setLabelText(QStringLiteral("正在获取图片：") + dec);
             progress->setValue(done - 1);
         }
-        if (!downfile(dec, target))
+        QString why;
+        if (!downfile(dec, target, 30000, &why)) {
+            if (!why.isEmpty())
+                refused << dec + QStringLiteral("（") + why + QStringLiteral("）");
             continue;
+        }
         html.replace(orig, attributeEncode(target), Qt::CaseInsensitive);
     }
     mmo1->setPlainText(html);
     m_doc->setBodyHtml(html);
+    if (!refused.isEmpty())
+        inform(this, QStringLiteral("这些图片没有复制到图库：\r\n") + refused.join(QStringLiteral("\r\n")));
 }

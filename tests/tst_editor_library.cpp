@@ -22,8 +22,13 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-// Serves /pic.png (also with a query), answers 404 elsewhere and never
-// answers /hang.png.
+#include <sys/stat.h>
+
+#include <utility>
+
+// Serves /pic.png (also with a query) and /big.png, one byte more than a
+// picture may have, with its length told or not; answers 404 elsewhere and
+// never answers /hang.png.
 class PictureServer : public QTcpServer
 {
 public:
@@ -55,6 +60,14 @@ private:
         }
         if (path.startsWith("/hang.png"))
             return;
+        if (path == "/big.png" || path == "/big.png?untold") {
+            s->write(QByteArray("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\n")
+                     + (path == "/big.png" ? "Content-Length: " + QByteArray::number(downfileLimit + 1) + "\r\n" : "")
+                     + "\r\n");
+            s->write(QByteArray(downfileLimit + 1, 'x'));
+            s->disconnectFromHost();
+            return;
+        }
         const bool found = path == "/pic.png" || path == "/pic.png?a=1&b=2";
         const QByteArray body = found ? picture : QByteArray("not here");
         s->write((found ? "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n" : "HTTP/1.1 404 Not Found\r\n")
@@ -75,6 +88,9 @@ private slots:
 
     void downfileFetches_data();
     void downfileFetches();
+    void downfileRefuses_data();
+    void downfileRefuses();
+    void savepicReportsRefused();
     void pageWithoutPictures();
     void noLibrary_data();
     void noLibrary();
@@ -124,6 +140,13 @@ void TstEditorLibrary::initTestCase()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(png);
     }
+    // Sparse, so they cost no disk.
+    for (const auto &[name, size] : {std::pair{"big.png", downfileLimit + 1}, std::pair{"limit.png", downfileLimit}}) {
+        QFile f(source.filePath(QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(size));
+    }
+    QCOMPARE(mkfifo(QFile::encodeName(source.filePath(QStringLiteral("pipe.png"))).constData(), 0600), 0);
 
     server = new PictureServer(this);
     server->picture = png;
@@ -207,6 +230,52 @@ void TstEditorLibrary::downfileFetches()
         QVERIFY(!downfile(QStringLiteral("data:text/plain,x"), target));
         QCOMPARE(QFileInfo(target).size(), png.size());
     }
+}
+
+void TstEditorLibrary::downfileRefuses_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("why");
+
+    // why: the refusal reported; empty when the picture is copied.
+    const QString large = QStringLiteral("大于 50 MB");
+    QTest::newRow("web, length told") << QStringLiteral("@/big.png") << large;
+    QTest::newRow("web, length untold") << QStringLiteral("@/big.png?untold") << large;
+    QTest::newRow("file") << QStringLiteral("file://%1/big.png") << large;
+    QTest::newRow("file at the limit") << QStringLiteral("file://%1/limit.png") << QString();
+    QTest::newRow("pipe") << QStringLiteral("file://%1/pipe.png") << QStringLiteral("不是普通文件");
+    QTest::newRow("device") << QStringLiteral("file:///dev/zero") << QStringLiteral("不是普通文件");
+}
+
+void TstEditorLibrary::downfileRefuses()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, why);
+    url = url.startsWith(QLatin1Char('@')) ? web(url.mid(1)) : url.arg(source.path());
+    const QString target = tuku.filePath(QStringLiteral("copy.png"));
+    QString refused;
+    QCOMPARE(downfile(url, target, 10000, &refused), why.isEmpty());
+    QCOMPARE(refused, why);
+    QCOMPARE(QFileInfo::exists(target), why.isEmpty());
+    if (why.isEmpty())
+        QCOMPARE(QFileInfo(target).size(), downfileLimit);
+}
+
+void TstEditorLibrary::savepicReportsRefused()
+{
+    const QString big = QStringLiteral("file://%1/big.png").arg(source.path());
+    const QString pipe = QStringLiteral("file://%1/pipe.png").arg(source.path());
+    ed->htmlsetAll(QStringLiteral("<p><img src=\"%1\"><img src=\"file://%2/pic.png\"><img src=\"%3\"></p>")
+                       .arg(big, source.path(), pipe),
+                   QString(), 0);
+    BoxAnswerer boxes;
+    ed->savepic(QStringLiteral("vl"));
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("这些图片没有复制到图库：\r\n%1（大于 50 MB）\r\n%2（不是普通文件）")
+                                          .arg(big, pipe)});
+    QCOMPARE(libraryFiles().size(), 1);
+    const QString after = body();
+    QVERIFY(after.contains(big));
+    QVERIFY(after.contains(pipe));
 }
 
 void TstEditorLibrary::pageWithoutPictures()
