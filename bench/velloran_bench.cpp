@@ -1,0 +1,923 @@
+// velloran-bench [--runs N] [figure ...]: times the real handlers of the book
+// page on a large library, headless, and prints one line per figure with
+// the median of N runs (5 by default) and the floor measured in the same
+// runs. The library is laid once and kept in a folder of the temporary
+// folder; every run that writes works on a copy of it. Figures named on the
+// command line run alone.
+#include "app/application.h"
+#include "bench/biglibrary.h"
+#include "bench/rawstore.h"
+#include "book/book.h"
+#include "editor/docengine.h"
+#include "editor/editor.h"
+#include "store/connection.h"
+#include "store/escape.h"
+#include "store/xcom.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+#include <memory>
+#include <utility>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double timed(const std::function<void()> &f)
+{
+    const auto t0 = Clock::now();
+    f();
+    return msBetween(t0, Clock::now());
+}
+
+void note(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+double median(QList<double> v)
+{
+    if (v.isEmpty())
+        return std::nan("");
+    std::sort(v.begin(), v.end());
+    const qsizetype n = v.size();
+    return n % 2 ? v.at(n / 2) : (v.at(n / 2 - 1) + v.at(n / 2)) / 2;
+}
+
+QString number(double v, int decimals)
+{
+    return QString::number(v, 'f', decimals);
+}
+
+// One figure's line, as the goals are stated: the median, the floor of the
+// same runs, their ratio, the goal and whether it is met.
+void report(const QString &figure, const QList<double> &values, const QList<double> &floors, double goal,
+            const QString &unit = QStringLiteral("ms"))
+{
+    const double m = median(values), f = median(floors);
+    QString runs;
+    for (double v : values)
+        runs += QLatin1Char(' ') + number(v, 1);
+    runs += QStringLiteral(" | floor");
+    for (double v : floors)
+        runs += QLatin1Char(' ') + number(v, 1);
+    note(QStringLiteral("  %1 runs:%2").arg(figure, runs));
+    const QString g = std::abs(goal - std::round(goal)) < 0.05 ? number(goal, 0) : number(goal, 1);
+    const QString line = QStringLiteral("%1: %2 %3 (floor %4 %3, %5x) goal %6 %3 %7")
+                             .arg(figure, number(m, 1), unit, number(f, 1), number(m / f, 2), g,
+                                  m <= goal ? QStringLiteral("met") : QStringLiteral("NOT MET"));
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+void failed(const QString &figure, const QString &why)
+{
+    std::printf("%s\n", qPrintable(QStringLiteral("%1: failed (%2) NOT MET").arg(figure, why)));
+    std::fflush(stdout);
+}
+
+// Answers every message box as a reader who wants the work done: "Yes" when
+// the box offers it, its default button otherwise. What was asked is noted,
+// so a figure can tell the question it expects from an error report.
+class Boxes : public QObject
+{
+public:
+    explicit Boxes(QObject *parent)
+        : QObject(parent)
+    {
+        qApp->installEventFilter(this);
+    }
+    QStringList take() { return std::exchange(m_seen, {}); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *box = event->type() == QEvent::Show ? qobject_cast<QMessageBox *>(watched) : nullptr;
+        if (!box)
+            return false;
+        // Answered from the box's own event loop: a box closed before exec()
+        // starts it would wait for ever.
+        QMetaObject::invokeMethod(
+            this,
+            [this, box = QPointer<QMessageBox>(box)] {
+                if (!box)
+                    return;
+                m_seen << box->windowTitle() + QStringLiteral(": ") + box->text();
+                QAbstractButton *b = box->button(QMessageBox::Yes);
+                if (!b)
+                    b = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+                if (b)
+                    b->click();
+                else
+                    box->reject();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QStringList m_seen;
+};
+
+// The resident memory of this process in bytes.
+qint64 residentBytes()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read /proc/self/status");
+    for (const QByteArray &l : f.readAll().split('\n')) {
+        if (l.startsWith("VmRSS:"))
+            return l.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    throw std::runtime_error("no VmRSS in /proc/self/status");
+}
+
+void copyFile(const QString &from, const QString &to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        throw std::runtime_error(qPrintable(QStringLiteral("cannot copy %1 to %2").arg(from, to)));
+}
+
+void copyTree(const QString &from, const QString &to)
+{
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        copyFile(file, target);
+    }
+}
+
+QString connectionString(const QString &folder)
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + folder + QStringLiteral("/vlbook.mdb");
+}
+
+// The cached library of this layout and schema, laid first when missing.
+QString libraryCache()
+{
+    const QString folder = QDir::tempPath()
+        + QStringLiteral("/velloran-bench-L%1-S%2").arg(biglibrary::LayoutVersion).arg(TADOConnection::SchemaVersion);
+    if (QFile::exists(folder + QStringLiteral("/vlbook.mdb"))) {
+        note(QStringLiteral("library: %1 (cached; remove the folder to lay it afresh)").arg(folder));
+        return folder;
+    }
+    const QString partial = folder + QStringLiteral(".partial");
+    QDir(partial).removeRecursively();
+    if (!QDir().mkpath(partial))
+        throw std::runtime_error(qPrintable(QStringLiteral("cannot make ") + partial));
+    note(QStringLiteral("library: laying %1 ...").arg(folder));
+    QElapsedTimer t;
+    t.start();
+    biglibrary::lay(partial, folder + QStringLiteral("/pictures"));
+    if (!QDir().rename(partial, folder))
+        throw std::runtime_error(qPrintable(QStringLiteral("cannot rename %1 to %2").arg(partial, folder)));
+    note(QStringLiteral("library: laid in %1 s").arg(number(t.elapsed() / 1000.0, 1)));
+    return folder;
+}
+
+void pass()
+{
+    QCoreApplication::processEvents();
+}
+
+// Lets what a handler set going (paints, the web engine's late work) end
+// before the next run is timed.
+void settle(int ms = 100)
+{
+    QTest::qWait(ms);
+}
+
+void press(TTreeView *tree, QTreeWidgetItem *node)
+{
+    tree->scrollToItem(node);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
+}
+
+int countNodes(QTreeWidget *tree)
+{
+    int n = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        ++n;
+    return n;
+}
+
+// A web view with the editor's settings and nothing else, in a window of
+// its own: the floor of showing a page. It loads a document the way the
+// editor does, from a file of its own.
+class BareView : public QWidget
+{
+public:
+    explicit BareView(const QSize &size)
+    {
+        resize(size);
+        view = new QWebEngineView(this);
+        // A profile of its own keeps it in a renderer of its own, so it never
+        // waits for the editor's page to finish drawing.
+        view->setPage(new QWebEnginePage(new QWebEngineProfile(this), view));
+        view->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+        view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+        auto *l = new QVBoxLayout(this);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->addWidget(view);
+        show();
+        if (!QTest::qWaitForWindowExposed(this))
+            throw std::runtime_error("the bare web view was never shown");
+        load(QStringLiteral("<html><body></body></html>"));
+    }
+
+    void load(const QString &html)
+    {
+        const QString file = dir.filePath(QStringLiteral("page%1.htm").arg(++loads));
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || out.write(QByteArray("\xEF\xBB\xBF") + html.toUtf8()) < 0)
+            throw std::runtime_error(qPrintable(QStringLiteral("cannot write ") + file));
+        out.close();
+        QEventLoop loop;
+        bool ok = false;
+        connect(view, &QWebEngineView::loadFinished, &loop, [&](bool done) {
+            ok = done;
+            loop.quit();
+        });
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        view->load(QUrl::fromLocalFile(file));
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        disconnect(view, &QWebEngineView::loadFinished, &loop, nullptr);
+        if (!ok)
+            throw std::runtime_error(qPrintable(QStringLiteral("the bare web view did not load ") + file));
+    }
+
+private:
+    QWebEngineView *view;
+    QTemporaryDir dir;
+    int loads = 0;
+};
+
+// The book page in a window of the main window's size, on a library.
+struct Page
+{
+    explicit Page(const QString &folder)
+    {
+        db = std::make_unique<TADOConnection>();
+        db->ConnectionString = connectionString(folder);
+        db->Open();
+        Adoconn = db.get();
+        host = std::make_unique<QWidget>();
+        host->resize(842, 540);
+        page = new TForm2(host.get());
+        auto *l = new QVBoxLayout(host.get());
+        l->setContentsMargins(0, 0, 0, 0);
+        l->addWidget(page);
+        host->show();
+        if (!QTest::qWaitForWindowExposed(host.get()))
+            throw std::runtime_error("the book page was never shown");
+        marks = biglibrary::find(db.get());
+    }
+    ~Page()
+    {
+        host.reset();
+        Adoconn = nullptr;
+    }
+
+    void book(const QString &key)
+    {
+        page->cxPageControl1->setCurrentIndex(0);
+        TTreeNode *node = page->tv1->find(key);
+        if (!node)
+            throw std::runtime_error(qPrintable(QStringLiteral("book %1 is not on the shelf").arg(key)));
+        press(page->tv1, node);
+        page->cxPageControl1->setCurrentIndex(1);
+        settle();
+    }
+
+    std::unique_ptr<TADOConnection> db;
+    std::unique_ptr<QWidget> host;
+    TForm2 *page = nullptr;
+    biglibrary::Landmarks marks;
+};
+
+// The moments a starting process tells (bench/startreport.h), in ms after
+// it was started; negative when not told within a minute.
+struct Start
+{
+    double mapped = -1, welcome = -1;
+};
+
+Start startOnce(const QString &program, const QStringList &args, const QString &folder)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELLORAN_REPORT_START"), QStringLiteral("1"));
+    // The process is ended without its say: what it leaves in the temporary
+    // folder goes with the bench's own.
+    QDir().mkpath(folder + QStringLiteral("/tmp"));
+    env.insert(QStringLiteral("TMPDIR"), folder + QStringLiteral("/tmp"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    Start s;
+    QByteArray err;
+    QEventLoop loop;
+    const auto t0 = Clock::now();
+    QObject::connect(&p, &QProcess::readyReadStandardError, &loop, [&] {
+        err += p.readAllStandardError();
+        qsizetype end;
+        while ((end = err.indexOf('\n')) >= 0) {
+            const QList<QByteArray> words = err.left(end).trimmed().split(' ');
+            err.remove(0, end + 1);
+            if (words.size() != 3 || words.at(0) != "velloran-start")
+                continue;
+            const double ms = (words.at(2).toLongLong() - std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                              t0.time_since_epoch())
+                                                              .count())
+                / 1e6;
+            (words.at(1) == "mapped" ? s.mapped : s.welcome) = ms;
+            if (s.mapped >= 0 && s.welcome >= 0)
+                loop.quit();
+        }
+    });
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    p.start(program, args);
+    loop.exec();
+    p.kill();
+    p.waitForFinished(10000);
+    return s;
+}
+
+class Bench
+{
+public:
+    Bench(int runCount, QStringList figures)
+        : runs(runCount)
+        , only(std::move(figures))
+    {
+    }
+
+    void run()
+    {
+        cache = libraryCache();
+        if (!work.isValid())
+            throw std::runtime_error("no temporary folder");
+        folder = work.path();
+        note(QStringLiteral("work folder: %1").arg(folder));
+        copyFile(cache + QStringLiteral("/vlbook.mdb"), folder + QStringLiteral("/vlbook.mdb"));
+        const QString programDir = QFileInfo(QStringLiteral(VELLORAN_PROGRAM)).path();
+        copyFile(QStringLiteral(VELLORAN_PROGRAM), folder + QStringLiteral("/velloran"));
+        QFile::setPermissions(folder + QStringLiteral("/velloran"),
+                              QFile::permissions(QStringLiteral(VELLORAN_PROGRAM)));
+        copyTree(programDir + QStringLiteral("/images"), folder + QStringLiteral("/images"));
+        {
+            TADOConnection db;
+            db.ConnectionString = connectionString(folder);
+            db.Open();
+            const biglibrary::Landmarks marks = biglibrary::find(&db);
+            storedBytes = biglibrary::storedTextBytes(&db, marks.largestBook);
+        }
+
+        figure("start", [this] { start(); });
+        figure("memory-largest", [this] { memory(); });
+        if (!wanted({"booklist", "booklist-filter", "unitlist-largest", "unitlist-filter", "page-4k", "page-1m",
+                     "save-1m", "drag-1k", "delete-5k"}))
+            return;
+        boxes = new Boxes(qApp);
+        p = std::make_unique<Page>(folder);
+        p->page->Zthtmleditorx1->Tuku = folder + QStringLiteral("/images");
+        bare = std::make_unique<BareView>(p->page->Zthtmleditorx1->size());
+        boxes->take();
+        figure("booklist", [this] { booklist(); });
+        figure("booklist-filter", [this] { booklistFilter(); });
+        figure("unitlist-largest", [this] { unitlistLargest(); });
+        figure("unitlist-filter", [this] { unitlistFilter(); });
+        figure("page-4k", [this] { page4k(); });
+        figure("page-1m", [this] { page1m(); });
+        figure("save-1m", [this] { save1m(); });
+        figure("drag-1k", [this] { drag1k(); });
+        figure("delete-5k", [this] { delete5k(); });
+        bare.reset();
+        p.reset();
+    }
+
+private:
+    bool wanted(const QStringList &names) const
+    {
+        if (only.isEmpty())
+            return true;
+        for (const QString &n : names) {
+            if (only.contains(n))
+                return true;
+        }
+        return false;
+    }
+
+    void figure(const char *name, const std::function<void()> &f)
+    {
+        const QString n = QLatin1String(name);
+        if (!wanted({n}))
+            return;
+        note(QStringLiteral("%1 ...").arg(n));
+        try {
+            f();
+        } catch (const EDatabaseError &e) {
+            failed(n, e.message());
+        } catch (const std::exception &e) {
+            failed(n, QString::fromUtf8(e.what()));
+        }
+        if (boxes) {
+            for (const QString &b : boxes->take())
+                note(QStringLiteral("  %1: a box came up: %2").arg(n, b));
+        }
+    }
+
+    // Runs one warm-up and then the counted runs of a figure; each run gives
+    // the figure and its floor.
+    void measure(const QString &name, const std::function<double(const QList<double> &)> &goal,
+                 const std::function<std::pair<double, double>(int)> &once, bool warmUp = true,
+                 const QString &unit = QStringLiteral("ms"))
+    {
+        QList<double> values, floors;
+        for (int r = warmUp ? -1 : 0; r < runs; ++r) {
+            const auto [v, f] = once(r + 1);
+            if (r >= 0) {
+                values << v;
+                floors << f;
+            }
+        }
+        report(name, values, floors, goal(floors), unit);
+    }
+
+    void same(const QString &figure, qsizetype shown, qsizetype floorRows)
+    {
+        if (shown != floorRows)
+            note(QStringLiteral("  %1: the tree shows %2 nodes, the floor read %3 rows").arg(figure).arg(shown).arg(floorRows));
+    }
+
+    // --- start and memory: the program and this bench as processes --------
+
+    void start()
+    {
+        const QString welcome = folder + QStringLiteral("/welcome.htm");
+        {
+            QString html = TForm2::welcomePage();
+            html.replace(QStringLiteral("#Tuku\u00B7vostrelan#"), pathtourl(folder + QStringLiteral("/images")),
+                         Qt::CaseInsensitive);
+            QFile f(welcome);
+            if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray("\xEF\xBB\xBF") + html.toUtf8()) < 0)
+                throw std::runtime_error(qPrintable(QStringLiteral("cannot write ") + welcome));
+        }
+        QList<double> mapped, welcomed, bareMapped, bareLoaded;
+        for (int r = -1; r < runs; ++r) {
+            const Start s = startOnce(folder + QStringLiteral("/velloran"), {}, folder);
+            // A killed program leaves its journal; opening and closing the
+            // library folds it in, so every start finds the library closed.
+            {
+                TADOConnection db;
+                db.ConnectionString = connectionString(folder);
+                db.Open();
+            }
+            const Start b = startOnce(QStringLiteral(VELLORAN_BENCH_WINDOW), {welcome}, folder);
+            if (s.mapped < 0 || s.welcome < 0 || b.mapped < 0 || b.welcome < 0)
+                throw std::runtime_error("a start-up moment was not told within a minute (is VELLORAN_REPORT_START "
+                                         "still honoured by the program?)");
+            if (r >= 0) {
+                mapped << s.mapped;
+                welcomed << s.welcome;
+                bareMapped << b.mapped;
+                bareLoaded << b.welcome;
+            }
+        }
+        report(QStringLiteral("start"), mapped, bareMapped, 600);
+        report(QStringLiteral("start-welcome"), welcomed, bareLoaded, 1.25 * median(bareLoaded));
+    }
+
+    void memory()
+    {
+        QList<double> added, floors;
+        const double floorMb = storedBytes / 1e6;
+        for (int r = 0; r < runs; ++r) {
+            QProcess probe;
+            probe.setStandardErrorFile(QProcess::nullDevice());
+            probe.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--memory-probe"), folder});
+            if (!probe.waitForFinished(120000) || probe.exitCode() != 0)
+                throw std::runtime_error("the memory probe failed");
+            const QList<QByteArray> words = probe.readAllStandardOutput().trimmed().split(' ');
+            if (words.size() != 3 || words.at(0) != "memory")
+                throw std::runtime_error("the memory probe told nothing");
+            added << (words.at(2).toLongLong() - words.at(1).toLongLong()) / 1e6;
+            floors << floorMb;
+        }
+        report(QStringLiteral("memory-largest"), added, floors, floorMb, QStringLiteral("MB"));
+    }
+
+    // --- the book page, in this process -----------------------------------
+
+    void booklist()
+    {
+        TForm2 *page = p->page;
+        sqlite3 *h = raw::handle(p->db.get());
+        qsizetype rows = 0;
+        measure(QStringLiteral("booklist"), [](const QList<double> &) { return 10.0; }, [&](int) {
+            settle();
+            const double v = timed([&] {
+                page->Booklist();
+                pass();
+            });
+            int columns = 1;
+            const double f = timed([&] { rows = raw::rows(h, "SELECT * FROM books ORDER BY jb, px", {}, &columns).size(); });
+            rows /= columns;
+            return std::pair{v, f};
+        });
+        same(QStringLiteral("booklist"), countNodes(page->tv1), rows);
+    }
+
+    void booklistFilter()
+    {
+        TForm2 *page = p->page;
+        sqlite3 *h = raw::handle(p->db.get());
+        qsizetype rows = 0, shown = 0;
+        page->cxPageControl1->setCurrentIndex(0);
+        page->cxTextEdit1->setText(biglibrary::BookWordStart);
+        measure(QStringLiteral("booklist-filter"), [](const QList<double> &) { return 10.0; }, [&](int) {
+            settle();
+            const double v = timed([&] {
+                QTest::keyClick(page->cxTextEdit1, biglibrary::BookWord.back().toLatin1());
+                pass();
+            });
+            int columns = 1;
+            const double f = timed([&] {
+                rows = raw::rows(h,
+                                 "SELECT * FROM books WHERE jb = '$' OR instr(lbm, ?1) > 0"
+                                 " OR instr(lbmpy, ?1) > 0 ORDER BY jb, px",
+                                 {biglibrary::BookWord}, &columns)
+                           .size();
+            });
+            rows /= columns;
+            shown = countNodes(page->tv1);
+            QTest::keyClick(page->cxTextEdit1, Qt::Key_Backspace);
+            return std::pair{v, f};
+        });
+        same(QStringLiteral("booklist-filter"), shown, rows);
+        page->cxTextEdit1->clear();
+    }
+
+    // The rows a book's chapter tree shows, whole, read by one statement.
+    qsizetype unitRows(const QString &book, const QString &word = QString())
+    {
+        sqlite3 *h = raw::handle(p->db.get());
+        int columns = 1;
+        const qsizetype values =
+            word.isEmpty()
+            ? raw::rows(h, "SELECT * FROM units WHERE sc = ?1 ORDER BY jb, px", {book}, &columns).size()
+            : raw::rows(h,
+                        "SELECT * FROM units WHERE sc = ?1 AND (jb = '$' OR instr(utitle, ?2) > 0"
+                        " OR instr(utpy, ?2) > 0 OR instr(ucontxt, ?2) > 0) ORDER BY jb, px",
+                        {book, word}, &columns)
+                  .size();
+        return values / columns;
+    }
+
+    void unitlistLargest()
+    {
+        TForm2 *page = p->page;
+        page->cxPageControl1->setCurrentIndex(0);
+        TTreeNode *largest = page->tv1->find(p->marks.largestBook);
+        TTreeNode *small = page->tv1->find(p->marks.smallBook);
+        qsizetype rows = 0;
+        measure(QStringLiteral("unitlist-largest"), [](const QList<double> &floors) { return std::min(60.0, 3 * median(floors)); },
+                [&](int) {
+                    press(page->tv1, small);
+                    settle();
+                    const double v = timed([&] {
+                        press(page->tv1, largest);
+                        pass();
+                    });
+                    const double f = timed([&] { rows = unitRows(p->marks.largestBook); });
+                    return std::pair{v, f};
+                });
+        same(QStringLiteral("unitlist-largest"), countNodes(page->tv2), rows);
+    }
+
+    void unitlistFilter()
+    {
+        TForm2 *page = p->page;
+        p->book(p->marks.largestBook);
+        page->cxTextEdit2->setText(biglibrary::UnitWord.chopped(1));
+        qsizetype rows = 0, shown = 0;
+        measure(QStringLiteral("unitlist-filter"), [](const QList<double> &) { return 60.0; }, [&](int) {
+            settle();
+            const double v = timed([&] {
+                QTest::keyClick(page->cxTextEdit2, biglibrary::UnitWord.back().toLatin1());
+                pass();
+            });
+            const double f = timed([&] { rows = unitRows(p->marks.largestBook, biglibrary::UnitWord); });
+            shown = countNodes(page->tv2);
+            QTest::keyClick(page->cxTextEdit2, Qt::Key_Backspace);
+            return std::pair{v, f};
+        });
+        same(QStringLiteral("unitlist-filter"), shown, rows);
+        page->cxTextEdit2->clear();
+    }
+
+    // Times a press on node until the editor shows its page, against the bare
+    // view loading the same document.
+    std::pair<double, double> showPage(TTreeNode *node)
+    {
+        TForm2 *page = p->page;
+        settle();
+        const double v = timed([&] {
+            press(page->tv2, node);
+            pass();
+        });
+        if (page->tv2->Selected() != node)
+            throw std::runtime_error("the press did not select the page");
+        const QString html = node->Data.Tcon;
+        settle(300);
+        const double f = timed([&] {
+            bare->load(html);
+            pass();
+        });
+        return {v, f};
+    }
+
+    void page4k()
+    {
+        TForm2 *page = p->page;
+        p->book(p->marks.largestBook);
+        measure(QStringLiteral("page-4k"), [](const QList<double> &) { return 50.0; }, [&](int run) {
+            // A page of the lowest level, a different one every run.
+            QTreeWidgetItem *node = page->tv2->topLevelItem(run % page->tv2->topLevelItemCount());
+            for (int level = 1; level < 4; ++level)
+                node = node->child(run % node->childCount());
+            return showPage(static_cast<TTreeNode *>(node));
+        });
+    }
+
+    TTreeNode *picturePage()
+    {
+        TTreeNode *node = p->page->tv2->find(p->marks.picturePage);
+        if (!node)
+            throw std::runtime_error("the page of 1 MB is not in the tree");
+        return node;
+    }
+
+    void page1m()
+    {
+        TForm2 *page = p->page;
+        p->book(p->marks.pictureBook);
+        TTreeNode *big = picturePage();
+        TTreeNode *other = static_cast<TTreeNode *>(big->parent()->child(big->parent()->indexOfChild(big) + 1));
+        measure(QStringLiteral("page-1m"), [](const QList<double> &) { return 300.0; }, [&](int) {
+            press(page->tv2, other);
+            return showPage(big);
+        });
+    }
+
+    void save1m()
+    {
+        TForm2 *page = p->page;
+        p->book(p->marks.pictureBook);
+        TTreeNode *big = picturePage();
+        sqlite3 *h = raw::handle(p->db.get());
+        // The body as laid: its pictures are files outside the image
+        // library, so every save copies all 20 of them in.
+        const QString laid = QString::fromUtf8(raw::value(h, "SELECT ucon FROM units WHERE id = ?", {p->marks.picturePage}));
+        const qsizetype open = laid.indexOf(u'>', laid.indexOf(QStringLiteral("<body"))) + 1;
+        const QString body = laid.mid(open, laid.lastIndexOf(QStringLiteral("</body>")) - open);
+        const QStringList pictures = QDir(cache + QStringLiteral("/pictures")).entryList(QDir::Files, QDir::Name);
+        measure(QStringLiteral("save-1m"), [](const QList<double> &) { return 300.0; }, [&](int run) {
+            press(page->tv2, big);
+            page->N8Click();
+            const QString mark = QStringLiteral("revision %1 of the bench").arg(run);
+            page->Zthtmleditorx1->document()->setBodyHtml(QStringLiteral("<p>第%1次修改 %2</p>").arg(run).arg(mark) + body);
+            settle();
+            const double v = timed([&] {
+                QTest::mouseClick(page->cxButton2, Qt::LeftButton);
+                pass();
+            });
+            if (!page->cxCheckBox1->isChecked()
+                || !raw::value(h, "SELECT ucon FROM units WHERE id = ?", {p->marks.picturePage}).contains(mark.toUtf8()))
+                throw std::runtime_error("the save did not reach the library");
+            const QString saved = big->Data.Tcon;
+            const QByteArray html = Dataesc(saved + QStringLiteral("<!-- floor %1 -->").arg(run)).toUtf8();
+            const QByteArray text = Dataesc(page->Zthtmleditorx1->document()->bodyText()).toUtf8();
+            settle(300);
+            const double f = timed([&] {
+                for (const QString &pic : pictures)
+                    copyFile(cache + QStringLiteral("/pictures/") + pic,
+                             page->Zthtmleditorx1->Tuku + QStringLiteral("/floor%1_%2").arg(run).arg(pic));
+                raw::exec(h, "BEGIN");
+                raw::each(h, "UPDATE units SET ucon = ?1, ucontxt = ?2 WHERE id = ?3",
+                          {{html, text, p->marks.picturePage.toLongLong()}});
+                raw::exec(h, "COMMIT");
+                bare->load(saved);
+                pass();
+            });
+            return std::pair{v, f};
+        });
+    }
+
+    void drag1k()
+    {
+        TForm2 *page = p->page;
+        p->book(p->marks.thousandBook);
+        TTreeNode *chapter = page->tv2->find(p->marks.thousandChapter);
+        if (!chapter || chapter->childCount() != 1000)
+            throw std::runtime_error("the chapter of 1,000 pages is not in the tree");
+        sqlite3 *h = raw::handle(p->db.get());
+        measure(QStringLiteral("drag-1k"), [](const QList<double> &) { return 30.0; }, [&](int) {
+            // The last page onto the first: a different page every run, and
+            // every page takes a new position.
+            auto *last = static_cast<TTreeNode *>(chapter->child(999));
+            auto *first = static_cast<TTreeNode *>(chapter->child(0));
+            press(page->tv2, last);
+            page->tv2->scrollToItem(first);
+            const QPoint at = page->tv2->visualItemRect(first).center();
+            settle();
+            const double v = timed([&] {
+                page->tv2DragDrop(at);
+                pass();
+            });
+            if (chapter->child(0) != last)
+                throw std::runtime_error("the drop did not move the page");
+            // The floor writes the same rows, each one place on, which keeps
+            // their order.
+            QList<QVariantList> moved;
+            const std::vector<QByteArray> rows =
+                raw::rows(h, "SELECT id, px FROM units WHERE jb = ?", {p->marks.thousandChapter});
+            for (size_t i = 0; i + 1 < rows.size(); i += 2)
+                moved << QVariantList{rows[i + 1].toLongLong() + 1, rows[i].toLongLong()};
+            const double f = timed([&] {
+                raw::exec(h, "BEGIN");
+                raw::each(h, "UPDATE units SET px = ?1 WHERE id = ?2", moved);
+                raw::exec(h, "COMMIT");
+            });
+            return std::pair{v, f};
+        });
+    }
+
+    // Every run deletes the chapter from a fresh copy of the library; the
+    // floor then deletes the same rows again once they are put back.
+    void delete5k()
+    {
+        TForm2 *page = p->page;
+        TADOConnection *working = Adoconn;
+        const QString copies = folder + QStringLiteral("/delete");
+        QDir().mkpath(copies);
+        measure(QStringLiteral("delete-5k"), [](const QList<double> &) { return 1000.0; }, [&](int) {
+            QDir(copies).removeRecursively();
+            QDir().mkpath(copies);
+            copyFile(cache + QStringLiteral("/vlbook.mdb"), copies + QStringLiteral("/vlbook.mdb"));
+            TADOConnection db;
+            db.ConnectionString = connectionString(copies);
+            db.Open();
+            Adoconn = &db;
+            // The page goes back to the working library however the run ends.
+            struct Back
+            {
+                TADOConnection *to;
+                ~Back() { Adoconn = to; }
+            } back{working};
+            sqlite3 *h = raw::handle(&db);
+            const biglibrary::Landmarks marks = biglibrary::find(&db);
+            page->cxPageControl1->setCurrentIndex(0);
+            page->Booklist();
+            p->book(marks.fiveBook);
+            TTreeNode *chapter = page->tv2->find(marks.fiveChapter);
+            if (!chapter)
+                throw std::runtime_error("the chapter of 5,000 units is not in the tree");
+            press(page->tv2, chapter);
+            const qlonglong px = raw::value(h, "SELECT px FROM units WHERE id = ?", {marks.fiveChapter}).toLongLong();
+            raw::exec(h, "DROP TABLE IF EXISTS temp.kept");
+            raw::rows(h, "CREATE TEMP TABLE kept AS SELECT * FROM units WHERE id IN (WITH RECURSIVE under(id) AS"
+                         " (SELECT ?1 UNION ALL SELECT u.id FROM units u JOIN under ON u.jb = CAST(under.id AS TEXT))"
+                         " SELECT id FROM under)",
+                      {marks.fiveChapter.toLongLong()});
+            boxes->take();
+            settle();
+            const double v = timed([&] {
+                page->N11Click();
+                pass();
+            });
+            const QStringList asked = boxes->take();
+            if (page->tv2->find(marks.fiveChapter) || asked.size() != 1)
+                throw std::runtime_error(qPrintable(QStringLiteral("the chapter was not deleted as asked: ") + asked.join(QStringLiteral("; "))));
+            if (raw::value(h, "SELECT count(*) FROM units WHERE id IN (SELECT id FROM temp.kept)") != "0")
+                throw std::runtime_error("the delete left rows of the chapter");
+            raw::exec(h, "BEGIN");
+            raw::each(h, "UPDATE units SET px = px + 1 WHERE jb = '$' AND px >= ?1", {{px}});
+            raw::exec(h, "INSERT INTO units SELECT * FROM temp.kept");
+            raw::exec(h, "COMMIT");
+            QList<QVariantList> keys;
+            for (const QString &k : marks.fiveRows)
+                keys << QVariantList{k.toLongLong()};
+            const double f = timed([&] {
+                raw::exec(h, "BEGIN");
+                raw::each(h, "DELETE FROM units WHERE id = ?1", keys);
+                raw::each(h, "UPDATE units SET px = px - 1 WHERE jb = '$' AND px > ?1", {{px}});
+                raw::exec(h, "COMMIT");
+            });
+            page->tv2->clear();
+            page->tv1->clear();
+            return std::pair{v, f};
+        }, false);
+        QDir(copies).removeRecursively();
+    }
+
+    int runs;
+    QStringList only;
+    QString cache;
+    QTemporaryDir work{QDir::tempPath() + QStringLiteral("/velloran-bench-run-XXXXXX")};
+    QString folder;
+    qint64 storedBytes = 0;
+    Boxes *boxes = nullptr;
+    std::unique_ptr<Page> p;
+    std::unique_ptr<BareView> bare;
+};
+
+// Run in a process of its own, so the memory it finds is what the press
+// adds to a page that has only shown a small book: the resident bytes before
+// and after pressing the largest book.
+int memoryProbe(const QString &folder)
+{
+    auto *boxes = new Boxes(qApp);
+    Page page(folder);
+    TTreeNode *small = page.page->tv1->find(page.marks.smallBook);
+    TTreeNode *largest = page.page->tv1->find(page.marks.largestBook);
+    press(page.page->tv1, small);
+    settle();
+    malloc_trim(0);
+    const qint64 before = residentBytes();
+    press(page.page->tv1, largest);
+    pass();
+    const qint64 after = residentBytes();
+    if (countNodes(page.page->tv2) == 0 || !boxes->take().isEmpty())
+        return 1;
+    std::printf("memory %lld %lld\n", static_cast<long long>(before), static_cast<long long>(after));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Headless, with the web engine set as the tests set it.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    TApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    try {
+        if (args.value(0) == QLatin1String("--memory-probe"))
+            return memoryProbe(args.value(1));
+        int runs = 5;
+        if (args.value(0) == QLatin1String("--runs")) {
+            runs = std::max(5, args.value(1).toInt());
+            args = args.mid(2);
+        }
+        Bench(runs, args).run();
+    } catch (const EDatabaseError &e) {
+        note(QStringLiteral("velloran-bench: ") + e.message());
+        return 1;
+    } catch (const std::exception &e) {
+        note(QStringLiteral("velloran-bench: ") + QString::fromUtf8(e.what()));
+        return 1;
+    }
+    return 0;
+}
