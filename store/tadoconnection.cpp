@@ -1,4 +1,6 @@
 #include "store/connection.h"
+
+#include <QStringEncoder>
 #include "store/dialect.h"
 #include "store/engine.h"
 #include "store/schema.h"
@@ -625,7 +627,12 @@ sqlite3 *connectionHandle(TADOConnection *c)
 // as the provider runs exactly one per call.
 std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> prepare(sqlite3 *db, const QString &sql)
 {
-    const QByteArray utf8 = jetToEngine(sql).toUtf8();
+    // The engine would end the statement at a NUL and quietly drop the rest.
+    if (sql.contains(QChar(0)))
+        throw EDatabaseError(QStringLiteral("文字中含有空字符（U+0000），书库不能接受。"));
+    // A lone surrogate becomes U+FFFD, never a silent "?".
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    const QByteArray utf8 = toUtf8(jetToEngine(sql));
     sqlite3_stmt *st = nullptr;
     const char *tail = nullptr;
     if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &st, &tail) != SQLITE_OK)
