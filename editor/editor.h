@@ -104,7 +104,6 @@ private:
     QWidget *ts2;
     QWebEngineView *wb1;
     QPlainTextEdit *mmo1;
-    QPlainTextEdit *mmo2;
     QColorDialog *dlgColor1;
     QInputDialog *dlgInput1;
     TDocengine *m_doc;

@@ -303,9 +303,6 @@ TZthtmleditorx::TZthtmleditorx(QWidget *parent) : QWidget(parent)
     mmo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     page2->addWidget(mmo1);
-    mmo2 = new QPlainTextEdit(QStringLiteral("Allhtml"), ts2);
-    mmo2->setObjectName(QStringLiteral("mmo2"));
-    mmo2->hide();
 
     pgc1->addTab(ts1, QString());
     pgc1->addTab(ts2, QStringLiteral("代码"));
@@ -566,7 +563,6 @@ QString TZthtmleditorx::htmlgetAll()
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
-    mmo2->setPlainText(text);
     return text;
 }
 
