@@ -12,7 +12,7 @@ build=${VELLORAN_BUILD:-build}
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
+  qt6-base-dev qt6-translations-l10n qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libsqlite3-dev
   fonts-noto-cjk
   xvfb xauth

@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <exception>
 
@@ -24,6 +27,14 @@ TApplication::TApplication(int &argc, char **argv)
     setApplicationDisplayName(QStringLiteral("Velloran"));
     mapChineseFonts();
     setStyleSheet(springtimeStyleSheet());
+    // The program speaks Chinese, and so do Qt's own buttons and dialogs
+    // ("是"/"否" in a question, not "Yes"/"No").
+    auto *qtTexts = new QTranslator(this);
+    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTexts);
+    else
+        qWarning("Qt's Chinese texts (qtbase_zh_CN.qm) are not installed; its buttons stay in English.");
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

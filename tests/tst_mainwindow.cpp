@@ -330,6 +330,15 @@ private slots:
     // The skin comes with the main window's library.
     void skinIsApplied() { QVERIFY(qApp->styleSheet().contains(QLatin1String("QTabBar::tab"))); }
 
+    // Qt's own buttons speak the program's language.
+    void standardButtonsInChinese()
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("删除确认"), QStringLiteral("?"),
+                        QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("是")));
+        QVERIFY(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("否")));
+    }
+
     // An exception escaping any handler reaches one report; the program
     // goes on and the next click works.
     void escapingErrorIsReported()
