@@ -106,10 +106,33 @@ TTreeNode *TTreeView::addNode(TTreeNode *parent, const QString &caption, const T
     return node;
 }
 
+namespace {
+
+// Builds a subtree outside any view, where adding a node tells no one.
+TTreeNode *detached(const shelf::Node &n)
+{
+    auto *node = new TTreeNode(n.caption, n.rec);
+    QList<QTreeWidgetItem *> children;
+    children.reserve(n.children.size());
+    for (const shelf::Node &c : n.children)
+        children << detached(c);
+    node->addChildren(children);
+    return node;
+}
+
+} // namespace
+
 void TTreeView::addNodes(TTreeNode *parent, const QList<shelf::Node> &nodes)
 {
+    // One insertion for the whole tree instead of one per node.
+    QList<QTreeWidgetItem *> items;
+    items.reserve(nodes.size());
     for (const shelf::Node &n : nodes)
-        addNodes(addNode(parent, n.caption, n.rec), n.children);
+        items << detached(n);
+    if (parent)
+        parent->addChildren(items);
+    else
+        addTopLevelItems(items);
 }
 
 TTreeNode *TTreeView::find(const QString &key) const
