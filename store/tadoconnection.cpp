@@ -138,10 +138,41 @@ bool likeMatch(const std::vector<char32_t> &p, const std::vector<char32_t> &s, c
     return pi == p.size();
 }
 
-std::vector<char32_t> folded(sqlite3_value *v)
+// The value's code points, folded, decoded straight from the engine's UTF-8
+// into out: a filter runs this on every row, so nothing is allocated for a
+// row once out has grown. Numbers are matched in their text form.
+void foldInto(sqlite3_value *v, std::vector<char32_t> &out)
 {
-    const QList<uint> ucs = valueText(v).toCaseFolded().toUcs4();
-    return std::vector<char32_t>(ucs.begin(), ucs.end());
+    out.clear();
+    if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT) {
+        for (char32_t c : valueText(v).toCaseFolded().toUcs4())
+            out.push_back(c);
+        return;
+    }
+    const auto *b = static_cast<const unsigned char *>(sqlite3_value_text(v));
+    const int n = sqlite3_value_bytes(v);
+    for (int i = 0; i < n;) {
+        const unsigned char c = b[i];
+        if (c < 0x80) {
+            out.push_back(c >= 'A' && c <= 'Z' ? char32_t(c + 32) : char32_t(c));
+            ++i;
+            continue;
+        }
+        const int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        char32_t cp = len == 4 ? c & 0x07 : len == 3 ? c & 0x0F : c & 0x1F;
+        bool ok = len > 0 && i + len <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            ok = (b[i + k] & 0xC0) == 0x80;
+            cp = (cp << 6) | (b[i + k] & 0x3F);
+        }
+        if (!ok || cp > 0x10FFFF) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        out.push_back(QChar::toCaseFolded(cp));
+        i += len;
+    }
 }
 
 void sqlLike(sqlite3_context *ctx, int argc, sqlite3_value **argv)
@@ -160,7 +191,22 @@ void sqlLike(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         }
         esc = e.first();
     }
-    sqlite3_result_int(ctx, likeMatch(folded(argv[0]), folded(argv[1]), esc) ? 1 : 0);
+    // The pattern is the same for every row of a statement: folded once and
+    // kept with it.
+    auto *pattern = static_cast<std::vector<char32_t> *>(sqlite3_get_auxdata(ctx, 0));
+    if (!pattern) {
+        pattern = new std::vector<char32_t>;
+        foldInto(argv[0], *pattern);
+        sqlite3_set_auxdata(ctx, 0, pattern, [](void *p) { delete static_cast<std::vector<char32_t> *>(p); });
+        pattern = static_cast<std::vector<char32_t> *>(sqlite3_get_auxdata(ctx, 0));
+        if (!pattern) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+    }
+    thread_local std::vector<char32_t> value;
+    foldInto(argv[1], value);
+    sqlite3_result_int(ctx, likeMatch(*pattern, value, esc) ? 1 : 0);
 }
 
 void registerFunctions(sqlite3 *db)
