@@ -2,6 +2,9 @@
 // start-up without a library, and the application's error report.
 #include "app/application.h"
 #include "app/mainfrm.h"
+#include "book/shelf.h"
+#include "editor/docengine.h"
+#include "editor/editor.h"
 #include "store/backup.h"
 #include "store/catalogue.h"
 #include "store/connection.h"
@@ -145,6 +148,34 @@ private slots:
         QTRY_VERIFY(page.isNull());
         QVERIFY(Adoconn && Adoconn->Connected());
         QVERIFY(form->cxPageControl1->currentIndex() != 0);
+    }
+
+    // A tab whose page holds unsaved edits asks before it goes; so does
+    // the window. Cancel keeps both.
+    void closingAsksForUnsavedEdits()
+    {
+        start();
+        const QString book = shelf::addBook(Adoconn, "$", QStringLiteral("书")).rec.Tid;
+        const QString unit = shelf::addUnit(Adoconn, book, "$", QStringLiteral("章")).rec.Tid;
+        auto *page = form->cxPageControl1->widget(1)->findChild<TForm2 *>();
+        page->Booklist();
+        page->tv1->select(page->tv1->find(book));
+        page->Unitlist();
+        page->tv2->select(page->tv2->find(unit));
+        page->N8Click();
+        page->Zthtmleditorx1->document()->setBodyHtml(QStringLiteral("<p>未保存</p>"));
+        form->addbookp();
+        form->cxPageControl1->setCurrentIndex(1);
+        BoxAnswerer boxes(QMessageBox::Cancel);
+        QTest::mouseClick(form->closeButton, Qt::LeftButton);
+        QVERIFY(!form->close());
+        QCOMPARE(boxes.titles, (QStringList{"保存修改", "保存修改"}));
+        QCOMPARE(form->cxPageControl1->count(), 3);
+        boxes.setAnswer(QMessageBox::Discard);
+        QTest::mouseClick(form->closeButton, Qt::LeftButton);
+        QCOMPARE(form->cxPageControl1->count(), 2);
+        QVERIFY(form->close());
+        QCOMPARE(boxes.titles.size(), 3);
     }
 
     void tabListJumps()
