@@ -23,6 +23,21 @@ QString patternPiece(QString filter)
     return filter.replace(u'\'', QStringLiteral("''"));
 }
 
+// What the bookshelf and unit filters match: names or initials; titles,
+// initials or page text.
+QString bookMatch(const QString &filter)
+{
+    const QString f = patternPiece(filter);
+    return "(" + asWritten("lbm") + " like '%" + f + "%' or lbmpy like '%" + f + "%')";
+}
+
+QString unitMatch(const QString &filter)
+{
+    const QString f = patternPiece(filter);
+    return "(" + asWritten("utitle") + " like '%" + f + "%' or utpy like '%" + f + "%' or " + asWritten("ucontxt")
+           + " like '%" + f + "%' )";
+}
+
 } // namespace
 
 const QString NewPageDocument =
@@ -35,9 +50,7 @@ QString booksLevel(const QString &parentKey)
 
 QString booksLevelFiltered(const QString &parentKey, const QString &filter)
 {
-    const QString f = patternPiece(filter);
-    return "Select * from books where cstr(jb)='" + parentKey + "' and (" + asWritten("lbm") + " like '%" + f
-           + "%' or lbmpy like '%" + f + "%') order by cint(px)";
+    return "Select * from books where cstr(jb)='" + parentKey + "' and " + bookMatch(filter) + " order by cint(px)";
 }
 
 QString bookRename(const QString &name, const QString &initials, const QString &key)
@@ -113,10 +126,8 @@ QString unitsLevel(const QString &bookKey, const QString &parentKey)
 
 QString unitsLevelFiltered(const QString &bookKey, const QString &parentKey, const QString &filter)
 {
-    const QString f = patternPiece(filter);
-    return "Select * from units where cstr(sc)='" + bookKey + "' and cstr(jb)='" + parentKey + "' and ("
-           + asWritten("utitle") + " like '%" + f + "%' or utpy like '%" + f + "%' or " + asWritten("ucontxt")
-           + " like '%" + f + "%' ) order by cint(px)";
+    return "Select * from units where cstr(sc)='" + bookKey + "' and cstr(jb)='" + parentKey + "' and "
+           + unitMatch(filter) + " order by cint(px)";
 }
 
 QString unitRename(const QString &title, const QString &initials, const QString &key)
@@ -200,9 +211,7 @@ QString booksAll()
 
 QString booksMatching(const QString &filter)
 {
-    const QString f = patternPiece(filter);
-    return "select id from books where jb<>'$' and (" + asWritten("lbm") + " like '%" + f + "%' or lbmpy like '%" + f
-           + "%')";
+    return "select id from books where jb<>'$' and " + bookMatch(filter);
 }
 
 QString unitsOfBook(const QString &bookKey)
@@ -212,9 +221,7 @@ QString unitsOfBook(const QString &bookKey)
 
 QString unitsMatching(const QString &bookKey, const QString &filter)
 {
-    const QString f = patternPiece(filter);
-    return "select id from units where cstr(sc)='" + bookKey + "' and jb<>'$' and (" + asWritten("utitle")
-           + " like '%" + f + "%' or utpy like '%" + f + "%' or " + asWritten("ucontxt") + " like '%" + f + "%' )";
+    return "select id from units where cstr(sc)='" + bookKey + "' and jb<>'$' and " + unitMatch(filter);
 }
 
 QString unitDocument(const QString &key)
@@ -258,10 +265,6 @@ QString chaptersOfBooks(const QStringList &bookKeys)
     return "select px from units where jb='$' and sc in ('" + bookKeys.join(QStringLiteral("','"))
            + "') order by cint(px) desc";
 }
-
-} // namespace sqlcat
-
-namespace sqlcat {
 
 QString bookSubtree(const QString &key)
 {

@@ -1,78 +1,66 @@
 #include "store/schema.h"
 
+// The columns of both tables and their indexes, written once: a fresh
+// library and the upgrade of an older one lay the very same definitions.
+#define VL_BOOKS_COLUMNS \
+    " (\n" \
+    "  id    INTEGER PRIMARY KEY AUTOINCREMENT,\n" \
+    "  jb    TEXT NOT NULL DEFAULT '$',\n" \
+    "  lbm   TEXT NOT NULL DEFAULT '',\n" \
+    "  lbmpy TEXT NOT NULL DEFAULT '',\n" \
+    "  px    INTEGER NOT NULL DEFAULT 1\n" \
+    "        CHECK (typeof(px) = 'integer' AND px BETWEEN -2147483648 AND 2147483647)\n" \
+    ");\n"
+#define VL_BOOKS_INDEXES "CREATE INDEX books_level ON books (jb, px);\n"
+#define VL_UNITS_COLUMNS \
+    " (\n" \
+    "  id      INTEGER PRIMARY KEY AUTOINCREMENT,\n" \
+    "  sc      TEXT NOT NULL DEFAULT '',\n" \
+    "  jb      TEXT NOT NULL DEFAULT '$',\n" \
+    "  utitle  TEXT NOT NULL DEFAULT '',\n" \
+    "  utpy    TEXT NOT NULL DEFAULT '',\n" \
+    "  ucon    TEXT NOT NULL DEFAULT '',\n" \
+    "  ucontxt TEXT NOT NULL DEFAULT '',\n" \
+    "  ucpy    TEXT NOT NULL DEFAULT '',\n" \
+    "  px      INTEGER NOT NULL DEFAULT 1\n" \
+    "          CHECK (typeof(px) = 'integer' AND px BETWEEN -2147483648 AND 2147483647)\n" \
+    ");\n"
+#define VL_UNITS_INDEXES \
+    "CREATE INDEX units_level ON units (sc, jb, px);\n" \
+    "CREATE INDEX units_under ON units (jb, px);\n"
+
 // The tables of a library. Keys are filled by the engine and never reused;
 // positions are whole numbers, and a check keeps them so: the dialect then
 // compares and sorts positions and keys as they are stored, on plain indexes
 // that any SQLite tool can read, check, rebuild and restore.
-extern const char *const LibrarySchema = R"SQL(
-CREATE TABLE books (
-  id    INTEGER PRIMARY KEY AUTOINCREMENT,
-  jb    TEXT NOT NULL DEFAULT '$',
-  lbm   TEXT NOT NULL DEFAULT '',
-  lbmpy TEXT NOT NULL DEFAULT '',
-  px    INTEGER NOT NULL DEFAULT 1
-        CHECK (typeof(px) = 'integer' AND px BETWEEN -2147483648 AND 2147483647)
-);
-CREATE INDEX books_level ON books (jb, px);
-
-CREATE TABLE units (
-  id      INTEGER PRIMARY KEY AUTOINCREMENT,
-  sc      TEXT NOT NULL DEFAULT '',
-  jb      TEXT NOT NULL DEFAULT '$',
-  utitle  TEXT NOT NULL DEFAULT '',
-  utpy    TEXT NOT NULL DEFAULT '',
-  ucon    TEXT NOT NULL DEFAULT '',
-  ucontxt TEXT NOT NULL DEFAULT '',
-  ucpy    TEXT NOT NULL DEFAULT '',
-  px      INTEGER NOT NULL DEFAULT 1
-          CHECK (typeof(px) = 'integer' AND px BETWEEN -2147483648 AND 2147483647)
-);
-CREATE INDEX units_level ON units (sc, jb, px);
-CREATE INDEX units_under ON units (jb, px);
-)SQL";
+extern const char *const LibrarySchema =
+    "CREATE TABLE books" VL_BOOKS_COLUMNS VL_BOOKS_INDEXES
+    "CREATE TABLE units" VL_UNITS_COLUMNS VL_UNITS_INDEXES;
 
 // Version 1 indexed cstr() and cint() expressions, which only this program
 // defines. Both tables are rebuilt under the current definition (positions
 // made whole by the same cint() the statements used), their key sequences
 // carried over so no key is handed out twice, and the plain indexes laid.
 // Run inside one transaction by the store.
-extern const char *const UpgradeFromVersion1 = R"SQL(
-CREATE TABLE books_next (
-  id    INTEGER PRIMARY KEY AUTOINCREMENT,
-  jb    TEXT NOT NULL DEFAULT '$',
-  lbm   TEXT NOT NULL DEFAULT '',
-  lbmpy TEXT NOT NULL DEFAULT '',
-  px    INTEGER NOT NULL DEFAULT 1
-        CHECK (typeof(px) = 'integer' AND px BETWEEN -2147483648 AND 2147483647)
-);
-INSERT INTO books_next (id, jb, lbm, lbmpy, px) SELECT id, jb, lbm, lbmpy, cint(px) FROM books;
-DELETE FROM sqlite_sequence WHERE name = 'books_next';
-INSERT INTO sqlite_sequence (name, seq) SELECT 'books_next', seq FROM sqlite_sequence WHERE name = 'books';
-DROP TABLE books;
-ALTER TABLE books_next RENAME TO books;
-CREATE INDEX books_level ON books (jb, px);
+extern const char *const UpgradeFromVersion1 =
+    "CREATE TABLE books_next" VL_BOOKS_COLUMNS
+    "INSERT INTO books_next (id, jb, lbm, lbmpy, px) SELECT id, jb, lbm, lbmpy, cint(px) FROM books;\n"
+    "DELETE FROM sqlite_sequence WHERE name = 'books_next';\n"
+    "INSERT INTO sqlite_sequence (name, seq) SELECT 'books_next', seq FROM sqlite_sequence WHERE name = 'books';\n"
+    "DROP TABLE books;\n"
+    "ALTER TABLE books_next RENAME TO books;\n" VL_BOOKS_INDEXES
+    "CREATE TABLE units_next" VL_UNITS_COLUMNS
+    "INSERT INTO units_next (id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px)\n"
+    "  SELECT id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, cint(px) FROM units;\n"
+    "DELETE FROM sqlite_sequence WHERE name = 'units_next';\n"
+    "INSERT INTO sqlite_sequence (name, seq) SELECT 'units_next', seq FROM sqlite_sequence WHERE name = 'units';\n"
+    "DROP TABLE units;\n"
+    "ALTER TABLE units_next RENAME TO units;\n" VL_UNITS_INDEXES;
 
-CREATE TABLE units_next (
-  id      INTEGER PRIMARY KEY AUTOINCREMENT,
-  sc      TEXT NOT NULL DEFAULT '',
-  jb      TEXT NOT NULL DEFAULT '$',
-  utitle  TEXT NOT NULL DEFAULT '',
-  utpy    TEXT NOT NULL DEFAULT '',
-  ucon    TEXT NOT NULL DEFAULT '',
-  ucontxt TEXT NOT NULL DEFAULT '',
-  ucpy    TEXT NOT NULL DEFAULT '',
-  px      INTEGER NOT NULL DEFAULT 1
-          CHECK (typeof(px) = 'integer' AND px BETWEEN -2147483648 AND 2147483647)
-);
-INSERT INTO units_next (id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px)
-  SELECT id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, cint(px) FROM units;
-DELETE FROM sqlite_sequence WHERE name = 'units_next';
-INSERT INTO sqlite_sequence (name, seq) SELECT 'units_next', seq FROM sqlite_sequence WHERE name = 'units';
-DROP TABLE units;
-ALTER TABLE units_next RENAME TO units;
-CREATE INDEX units_level ON units (sc, jb, px);
-CREATE INDEX units_under ON units (jb, px);
-)SQL";
+#undef VL_BOOKS_COLUMNS
+#undef VL_BOOKS_INDEXES
+#undef VL_UNITS_COLUMNS
+#undef VL_UNITS_INDEXES
 
 extern const LibraryColumn LibraryColumns[] = {
     {"books", "id", ColumnKind::Key},        {"books", "jb", ColumnKind::Text},

@@ -68,6 +68,17 @@ void BoxAnswerer::answerBox(QMessageBox *box)
     box->reject();
 }
 
+QStringList firstColumn(TADOConnection *db, const QString &sql)
+{
+    TADOQuery q(db);
+    q.SQL = sql;
+    q.Open();
+    QStringList out;
+    for (; !q.Eof(); q.Next())
+        out << q.FieldByName(q.FieldNames().first());
+    return out;
+}
+
 TempLibrary::TempLibrary()
     : previous(Adoconn)
 {

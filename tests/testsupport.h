@@ -54,6 +54,9 @@ private:
 // An empty library file, vlbook.mdb, in a temporary folder of its own, open
 // on a connection of the provider form. While it lives it is the program's
 // connection (Adoconn); the one before comes back when it goes.
+// The first column of every row sql reads, as text.
+QStringList firstColumn(TADOConnection *db, const QString &sql);
+
 class TempLibrary
 {
 public:

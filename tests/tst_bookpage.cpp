@@ -53,13 +53,7 @@ class TstBookPage : public QObject
     std::vector<std::unique_ptr<Host>> hosts;
     QString cat, bookA, bookB, chapter, page1, page2;
 
-    QStringList column(const QString &sql)
-    {
-        QStringList out;
-        for (auto q = Ztking::Dataread(db, sql, QString()); !q->Eof(); q->Next())
-            out << Ztking::Dataget(*q, q->FieldNames().first());
-        return out;
-    }
+    QStringList column(const QString &sql) { return firstColumn(db, sql); }
 
     TForm2 *openPage()
     {

@@ -30,13 +30,7 @@ class TstShelf : public QObject
     std::unique_ptr<TempLibrary> lib;
     TADOConnection *db = nullptr;
 
-    QStringList column(const QString &sql)
-    {
-        QStringList out;
-        for (auto q = Ztking::Dataread(db, sql, QString()); !q->Eof(); q->Next())
-            out << Ztking::Dataget(*q, q->FieldNames().first());
-        return out;
-    }
+    QStringList column(const QString &sql) { return firstColumn(db, sql); }
     void exec(const QString &sql) { Ztking::Datado(db, sql, QString()); }
 
     QString book(const QString &parent, const QString &name)
@@ -60,14 +54,6 @@ class TstShelf : public QObject
         const QString name = table == QLatin1String("books") ? QStringLiteral("lbm") : QStringLiteral("utitle");
         return column("select " + name + "||'='||px from " + table + " where jb='" + parent + "'" + extra
                       + " order by px, id");
-    }
-
-    QStringList columnOf(TADOConnection *c, const QString &sql)
-    {
-        QStringList out;
-        for (auto q = Ztking::Dataread(c, sql, QString()); !q->Eof(); q->Next())
-            out << Ztking::Dataget(*q, q->FieldNames().first());
-        return out;
     }
 
     // A tree read one level at a time, one statement per node, with the
@@ -103,12 +89,12 @@ class TstShelf : public QObject
         }
         Ztking::Datado(c, books ? sqlcat::bookDelete(key) : sqlcat::unitDelete(key), QString());
         if (books) {
-            for (const QString &px : columnOf(c, "select px from units where jb='$' and sc='" + key + "' order by px desc"))
+            for (const QString &px : firstColumn(c, "select px from units where jb='$' and sc='" + key + "' order by px desc"))
                 Ztking::Datado(c, sqlcat::unitsCloseGap(px, "$"), QString());
             Ztking::Datado(c, sqlcat::bookUnitsDelete(key), QString());
         }
         for (const QString &child :
-             columnOf(c, books ? sqlcat::bookChildren(key) : sqlcat::unitChildren(key)))
+             firstColumn(c, books ? sqlcat::bookChildren(key) : sqlcat::unitChildren(key)))
             nodeByNodeDelete(c, books, child);
     }
 
@@ -423,7 +409,7 @@ private slots:
             ofBooks ? shelf::deleteBook(db, key) : shelf::deleteUnit(db, key);
             nodeByNodeDelete(&other, ofBooks, key);
             for (const char *sql : {"select id||jb||px from books order by id", "select id||sc||jb||px from units order by id"})
-                QCOMPARE(column(QLatin1String(sql)), columnOf(&other, QLatin1String(sql)));
+                QCOMPARE(column(QLatin1String(sql)), firstColumn(&other, QLatin1String(sql)));
         }
     }
 

@@ -29,20 +29,12 @@
 
 namespace {
 
-QStringList column(TADOConnection *db, const QString &sql)
-{
-    QStringList out;
-    for (auto q = Ztking::Dataread(db, sql, QString()); !q->Eof(); q->Next())
-        out << Ztking::Dataget(*q, q->FieldNames().first());
-    return out;
-}
-
 // Every stored value of both tables, in key order.
 QString digest(TADOConnection *db)
 {
     QCryptographicHash h(QCryptographicHash::Md5);
-    for (const QString &row : column(db, "select id||'|'||jb||'|'||lbm||'|'||lbmpy||'|'||px from books order by id")
-                                  + column(db, "select id||'|'||sc||'|'||jb||'|'||utitle||'|'||utpy||'|'||ucon||'|'"
+    for (const QString &row : firstColumn(db, "select id||'|'||jb||'|'||lbm||'|'||lbmpy||'|'||px from books order by id")
+                                  + firstColumn(db, "select id||'|'||sc||'|'||jb||'|'||utitle||'|'||utpy||'|'||ucon||'|'"
                                                "||ucontxt||'|'||ucpy||'|'||px from units order by id"))
         h.addData(row.toUtf8() + '\n');
     return QString::fromLatin1(h.result().toHex());
@@ -207,7 +199,7 @@ private:
 QStringList faults(TADOConnection *db)
 {
     QStringList out;
-    if (column(db, "pragma integrity_check") != QStringList{"ok"})
+    if (firstColumn(db, "pragma integrity_check") != QStringList{"ok"})
         out << "integrity_check is not ok";
     const QList<std::pair<const char *, const char *>> checks{
         {"a unit of a missing book", "select count(*) from units where sc not in (select cast(id as text) from books)"},
@@ -221,7 +213,7 @@ QStringList faults(TADOConnection *db)
         {"a ucpy that is not empty", "select count(*) from units where ucpy<>''"},
     };
     for (const auto &[what, sql] : checks) {
-        if (column(db, QLatin1String(sql)) != QStringList{"0"})
+        if (firstColumn(db, QLatin1String(sql)) != QStringList{"0"})
             out << QLatin1String(what);
     }
     return out;
@@ -253,8 +245,8 @@ int check(const QString &journalPath)
         problems << "a step that returned is not in the library: " + last;
     std::fprintf(stdout, "%s -> %s (%s books, %s units)\n", qPrintable(last),
                  problems.isEmpty() ? "ok" : qPrintable(problems.join("; ")),
-                 qPrintable(column(&db, "select count(*) from books").value(0)),
-                 qPrintable(column(&db, "select count(*) from units").value(0)));
+                 qPrintable(firstColumn(&db, "select count(*) from books").value(0)),
+                 qPrintable(firstColumn(&db, "select count(*) from units").value(0)));
     return problems.isEmpty() ? 0 : 1;
 }
 
