@@ -3,6 +3,7 @@
 #include "store/catalogue.h"
 #include "store/connection.h"
 #include "store/escape.h"
+#include "store/search.h"
 #include "ztking/ztking.h"
 
 #include <QHash>
@@ -174,14 +175,6 @@ struct Row
     QString id, jb, name;
 };
 
-QSet<QString> keysOf(TADOConnection *db, const QString &sql)
-{
-    QSet<QString> keys;
-    for (const Query q = read(db, sql); !q->Eof(); q->Next())
-        keys.insert(field(q, "id"));
-    return keys;
-}
-
 // The level under jb and every level below it, from rows of the whole
 // table: the top level is never filtered, below it only the rows matching
 // stay, and a row that does not hides everything under it.
@@ -225,7 +218,7 @@ QList<Node> bookTree(TADOConnection *db, const QString &filter, const QString &j
     QList<Row> rows;
     for (const Query q = read(db, sqlcat::booksAll()); !q->Eof(); q->Next())
         rows.append({field(q, "id"), field(q, "jb"), Dataunesc(field(q, "lbm"))});
-    const QSet<QString> matching = filter.isEmpty() ? QSet<QString>() : keysOf(db, sqlcat::booksMatching(filter));
+    const QSet<QString> matching = filter.isEmpty() ? QSet<QString>() : search::matchingBooks(db, filter);
     return buildTree(rows, jb, filter.isEmpty() ? nullptr : &matching);
 }
 
@@ -234,8 +227,7 @@ QList<Node> unitTree(TADOConnection *db, const QString &bookKey, const QString &
     QList<Row> rows;
     for (const Query q = read(db, sqlcat::unitsOfBook(bookKey)); !q->Eof(); q->Next())
         rows.append({field(q, "id"), field(q, "jb"), Dataunesc(field(q, "utitle"))});
-    const QSet<QString> matching =
-        filter.isEmpty() ? QSet<QString>() : keysOf(db, sqlcat::unitsMatching(bookKey, filter));
+    const QSet<QString> matching = filter.isEmpty() ? QSet<QString>() : search::matchingUnits(db, bookKey, filter);
     return buildTree(rows, jb, filter.isEmpty() ? nullptr : &matching);
 }
 

@@ -224,6 +224,16 @@ QString unitsMatching(const QString &bookKey, const QString &filter)
     return "select id from units where cstr(sc)='" + bookKey + "' and jb<>'$' and " + unitMatch(filter);
 }
 
+QString booksMatchingAmong(const QStringList &keys, const QString &filter)
+{
+    return "select id from books where id in (" + keys.join(u',') + ") and " + bookMatch(filter);
+}
+
+QString unitsMatchingAmong(const QStringList &keys, const QString &filter)
+{
+    return "select id from units where id in (" + keys.join(u',') + ") and " + unitMatch(filter);
+}
+
 QString unitDocument(const QString &key)
 {
     return "select ucon from units where cstr(id)='" + key + "'";

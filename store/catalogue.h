@@ -55,6 +55,9 @@ QString booksAll();
 QString booksMatching(const QString &filter);
 QString unitsOfBook(const QString &bookKey);
 QString unitsMatching(const QString &bookKey, const QString &filter);
+// The filters' own test, on the given keys only.
+QString booksMatchingAmong(const QStringList &keys, const QString &filter);
+QString unitsMatchingAmong(const QStringList &keys, const QString &filter);
 QString unitDocument(const QString &key);
 QString unitOwner(const QString &key);
 QString booksLevelPositions(const QString &parentKey);

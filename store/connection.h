@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -52,6 +53,10 @@ public:
 
     bool LoginPrompt = false;
     QString ConnectionString;
+    // Told how far Open has come when it brings an older library to the
+    // current form (which lays the full-text index); long only on a large
+    // library.
+    std::function<bool(qint64 done, qint64 total)> UpgradeProgress;
 
     void Open();
     void Close();
@@ -77,7 +82,7 @@ public:
     static void CreateLibrary(const QString &path);
 
     static constexpr int ApplicationId = 0x564c424b; // "VLBK"
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
 private:
     // The engine's handle stays inside the store (store/engine.h).

@@ -2,11 +2,13 @@
 // look at what the engine makes of a statement. The program never needs it.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <utility>
 
 struct sqlite3;
+struct sqlite3_stmt;
 class TADOConnection;
 
 // The open engine handle of connection, or null while it is closed.
@@ -33,5 +35,37 @@ void open(Handle &h, const QString &path, int flags);
 void exec(sqlite3 *db, const char *sql);
 // The first column of the first row of sql, or "" when there is none.
 QString firstValue(sqlite3 *db, const char *sql);
+
+// One prepared statement with bound parameters, finalized with its scope.
+// Every failure raises EDatabaseError with the engine's text.
+class Statement
+{
+public:
+    Statement(sqlite3 *db, const char *sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // Parameters count from 1, as the engine's do.
+    Statement &bind(int i, const QString &text);
+    Statement &bind(int i, const QByteArray &utf8);
+    Statement &bind(int i, qint64 value);
+    // Steps once: true while there is a row.
+    bool step();
+    // Runs to the end, for statements without rows.
+    void run();
+    // Makes the statement ready to run again with new parameters.
+    void reset();
+
+    qint64 integer(int column) const;
+    double real(int column) const;
+    QString text(int column) const;
+    QByteArray utf8(int column) const;
+    bool isNull(int column) const;
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_st = nullptr;
+};
 
 } // namespace engine

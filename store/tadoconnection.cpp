@@ -3,7 +3,9 @@
 #include <QStringEncoder>
 #include "store/dialect.h"
 #include "store/engine.h"
+#include "store/fold.h"
 #include "store/schema.h"
+#include "store/searchindex.h"
 
 #include <QDir>
 #include <QFile>
@@ -150,29 +152,7 @@ void foldInto(sqlite3_value *v, std::vector<char32_t> &out)
         return;
     }
     const auto *b = static_cast<const unsigned char *>(sqlite3_value_text(v));
-    const int n = sqlite3_value_bytes(v);
-    for (int i = 0; i < n;) {
-        const unsigned char c = b[i];
-        if (c < 0x80) {
-            out.push_back(c >= 'A' && c <= 'Z' ? char32_t(c + 32) : char32_t(c));
-            ++i;
-            continue;
-        }
-        const int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-        char32_t cp = len == 4 ? c & 0x07 : len == 3 ? c & 0x0F : c & 0x1F;
-        bool ok = len > 0 && i + len <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            ok = (b[i + k] & 0xC0) == 0x80;
-            cp = (cp << 6) | (b[i + k] & 0x3F);
-        }
-        if (!ok || cp > 0x10FFFF) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        out.push_back(QChar::toCaseFolded(cp));
-        i += len;
-    }
+    forEachCodePoint(b, sqlite3_value_bytes(v), [&out](char32_t c, int, int) { out.push_back(foldCase(c)); });
 }
 
 void sqlLike(sqlite3_context *ctx, int argc, sqlite3_value **argv)
@@ -407,15 +387,26 @@ void inspect(const QString &path)
     }
 }
 
-// Brings a library of an earlier schema to the current one, all or nothing.
-void upgrade(sqlite3 *db, const QString &path)
+// Brings a library of an earlier schema to the current one, all or nothing:
+// version 1 rebuilds its tables; before version 3, and whenever another
+// tool dropped it, the index is laid and filled.
+void upgrade(sqlite3 *db, const QString &path, const search::Progress &progress)
 {
-    if (pragmaInt(db, "PRAGMA user_version") != 1)
+    const int version = pragmaInt(db, "PRAGMA user_version");
+    if (version >= TADOConnection::SchemaVersion && searchindex::laid(db))
         return;
     try {
         exec(db, "BEGIN IMMEDIATE");
         try {
-            exec(db, UpgradeFromVersion1);
+            if (version == 1)
+                exec(db, UpgradeFromVersion1);
+            if (!searchindex::laid(db)) {
+                for (const char *table : {"search_books", "search_units", "search_pending", "search_gone"}) {
+                    exec(db, (QByteArray("DROP TABLE IF EXISTS ") + table).constData());
+                }
+                exec(db, searchindex::Schema);
+            }
+            searchindex::rebuild(db, progress);
             exec(db, QStringLiteral("PRAGMA user_version=%1").arg(TADOConnection::SchemaVersion).toUtf8().constData());
             exec(db, "COMMIT");
         } catch (const EDatabaseError &) {
@@ -444,6 +435,7 @@ void open(Handle &h, const QString &path, int flags)
     if (rc != SQLITE_OK)
         raiseOpening(h.db, path, false);
     registerFunctions(h.db);
+    searchindex::registerTokenizer(h.db);
     if ((flags & SQLITE_OPEN_READONLY) && sqlite3_db_config(h.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr) != SQLITE_OK)
         raise(h.db);
 }
@@ -470,6 +462,87 @@ QString firstValue(sqlite3 *db, const char *sql)
     if (rc != SQLITE_DONE)
         raise(db);
     return {};
+}
+
+Statement::Statement(sqlite3 *db, const char *sql)
+    : m_db(db)
+{
+    if (sqlite3_prepare_v2(db, sql, -1, &m_st, nullptr) != SQLITE_OK)
+        raise(db);
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_st);
+}
+
+Statement &Statement::bind(int i, const QString &text)
+{
+    return bind(i, text.toUtf8());
+}
+
+Statement &Statement::bind(int i, const QByteArray &utf8)
+{
+    if (sqlite3_bind_text(m_st, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+        raise(m_db);
+    return *this;
+}
+
+Statement &Statement::bind(int i, qint64 value)
+{
+    if (sqlite3_bind_int64(m_st, i, value) != SQLITE_OK)
+        raise(m_db);
+    return *this;
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(m_st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        raise(m_db);
+    return false;
+}
+
+void Statement::run()
+{
+    while (step()) {
+    }
+    reset();
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(m_st);
+    sqlite3_clear_bindings(m_st);
+}
+
+qint64 Statement::integer(int column) const
+{
+    return sqlite3_column_int64(m_st, column);
+}
+
+double Statement::real(int column) const
+{
+    return sqlite3_column_double(m_st, column);
+}
+
+QString Statement::text(int column) const
+{
+    const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_st, column));
+    return QString::fromUtf8(t, sqlite3_column_bytes(m_st, column));
+}
+
+QByteArray Statement::utf8(int column) const
+{
+    const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_st, column));
+    return QByteArray(t, sqlite3_column_bytes(m_st, column));
+}
+
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(m_st, column) == SQLITE_NULL;
 }
 
 } // namespace engine
@@ -557,7 +630,7 @@ void TADOConnection::Open()
     } catch (const EDatabaseError &) {
         raiseOpening(h.db, path, false);
     }
-    upgrade(h.db, path);
+    upgrade(h.db, path, UpgradeProgress);
     db = h.release();
 }
 
@@ -607,6 +680,7 @@ void TADOConnection::CommitTrans()
 {
     if (!db || transDepth == 0)
         throw EDatabaseError(QStringLiteral("No transaction is active."));
+    searchindex::catchUp(db);
     exec(db, "COMMIT");
     transDepth = 0;
 }
@@ -632,6 +706,7 @@ void TADOConnection::CreateLibrary(const QString &path)
         Handle h;
         engine::open(h, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         exec(h.db, LibrarySchema);
+        exec(h.db, searchindex::Schema);
         exec(h.db, QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
                        .arg(ApplicationId)
                        .arg(SchemaVersion)
@@ -691,6 +766,22 @@ std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> prepare(sqlite3 *db, cons
     return guard;
 }
 
+// Whether st writes rows of a table (so the index may have to follow), as
+// opposed to reading, a pragma or a change of the schema or transaction.
+bool changesRows(sqlite3_stmt *st)
+{
+    if (sqlite3_stmt_readonly(st))
+        return false;
+    const char *sql = sqlite3_sql(st);
+    while (*sql && QChar::isSpace(uchar(*sql)))
+        ++sql;
+    for (const char *verb : {"insert", "update", "delete", "replace"}) {
+        if (qstrnicmp(sql, verb, qstrlen(verb)) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void TADOQuery::Open()
@@ -718,12 +809,27 @@ void TADOQuery::ExecSQL()
     rowsAffected = 0;
     if (!st)
         return; // an empty piece of a batch does nothing
-    int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    // A change outside a transaction of the caller's takes the index along
+    // in a transaction of its own.
+    const bool own = sqlite3_get_autocommit(db) && changesRows(st.get());
+    if (own)
+        exec(db, "BEGIN IMMEDIATE");
+    try {
+        int rc;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE)
+            raise(db);
+        rowsAffected = sqlite3_changes(db);
+        if (own) {
+            searchindex::catchUp(db);
+            exec(db, "COMMIT");
+        }
+    } catch (...) {
+        if (own)
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
-    if (rc != SQLITE_DONE)
-        raise(db);
-    rowsAffected = sqlite3_changes(db);
 }
 
 void TADOQuery::Close()

@@ -308,9 +308,21 @@ private slots:
             // What .dump writes and a restore runs: the schema's own text,
             // then the rows, on a handle that knows no program function.
             auto restored = plainOpen(file(QStringLiteral("restored.mdb")));
+            // A virtual table's row goes into the schema as it stands, for
+            // the shell knows not the program's tokenizer.
             for (const QString &sql : plainRows(db.get(), QStringLiteral("SELECT sql FROM sqlite_master WHERE sql NOT NULL "
-                                                                         "AND name NOT LIKE 'sqlite_%' ORDER BY type='index'")))
-                QCOMPARE(plainRun(restored.get(), sql), QString());
+                                                                         "AND name NOT LIKE 'sqlite_%' ORDER BY type='index'"))) {
+                if (!sql.startsWith(QLatin1String("CREATE VIRTUAL TABLE"))) {
+                    QCOMPARE(plainRun(restored.get(), sql), QString());
+                    continue;
+                }
+                const QString name = sql.section(u' ', 3, 3);
+                QCOMPARE(plainRun(restored.get(), QStringLiteral("PRAGMA writable_schema=ON; INSERT INTO sqlite_schema"
+                                                                 "(type,name,tbl_name,rootpage,sql) VALUES('table','%1',"
+                                                                 "'%1',0,'%2'); PRAGMA writable_schema=OFF")
+                                                      .arg(name, QString(sql).replace(u'\'', QStringLiteral("''")))),
+                         QString());
+            }
             QCOMPARE(plainRun(restored.get(), QStringLiteral("ATTACH '%1' AS lib; INSERT INTO books SELECT * FROM lib.books; "
                                                              "INSERT INTO units SELECT * FROM lib.units")
                                                   .arg(lib)),

@@ -1,0 +1,821 @@
+#include "store/search.h"
+
+#include "store/catalogue.h"
+#include "store/connection.h"
+#include "store/engine.h"
+#include "store/escape.h"
+#include "store/fold.h"
+#include "store/searchindex.h"
+
+#include <QHash>
+#include <QScopeGuard>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+// The index is two contentless FTS5 tables, one for the bookshelf and one
+// for the units, with keys equal to the rows' keys. Each character of a text
+// is a token, and so is each pair of neighbours at the same place: a phrase
+// of pairs finds any substring of two or more characters, a single token any
+// character, so one and two Chinese characters are found as surely as long
+// words. A unit also carries its book's key as one token of its own, so a
+// book's filter asks the index for that book alone.
+//
+// Contentless tables forget the text; removing a row's entries needs the
+// values it was indexed with. The triggers therefore log a changed row with
+// its old values (search_pending); a deleted row's entries stay, passed by
+// through search_gone, until a purge beside the window removes them, so a
+// delete of thousands of pages costs no more than a copy of their rows.
+
+namespace searchindex {
+
+// Two bytes no UTF-8 text holds mark what the tokenizer takes whole (a key)
+// and a query whose characters may stand in either width.
+constexpr char KeyMark = '\xff';
+constexpr char WideMark = '\xfe';
+
+extern const char *const Schema =
+    "CREATE VIRTUAL TABLE search_books USING fts5(name, initials, content='', tokenize='velloran');\n"
+    "CREATE VIRTUAL TABLE search_units USING fts5(book, title, initials, body, content='', tokenize='velloran');\n"
+    // kind 0 a book, 1 a unit; indexed tells whether the values are those
+    // the index holds for the row.
+    "CREATE TABLE search_pending (kind INTEGER NOT NULL, id INTEGER NOT NULL, indexed INTEGER NOT NULL,\n"
+    "  sc TEXT, name TEXT, initials TEXT, body TEXT, PRIMARY KEY (kind, id)) WITHOUT ROWID;\n"
+    "CREATE TABLE search_gone (kind INTEGER NOT NULL, id INTEGER NOT NULL,\n"
+    "  sc TEXT, name TEXT, initials TEXT, body TEXT, PRIMARY KEY (kind, id)) WITHOUT ROWID;\n"
+    "CREATE TRIGGER search_book_added AFTER INSERT ON books BEGIN\n"
+    "  INSERT OR IGNORE INTO search_pending (kind, id, indexed) VALUES (0, new.id, 0);\n"
+    "END;\n"
+    "CREATE TRIGGER search_book_changed AFTER UPDATE OF id, lbm, lbmpy ON books BEGIN\n"
+    "  INSERT OR IGNORE INTO search_pending VALUES (0, old.id, 1, NULL, old.lbm, old.lbmpy, NULL);\n"
+    "  INSERT OR IGNORE INTO search_pending (kind, id, indexed) VALUES (0, new.id, 0);\n"
+    "END;\n"
+    "CREATE TRIGGER search_book_removed AFTER DELETE ON books BEGIN\n"
+    "  INSERT OR IGNORE INTO search_gone SELECT kind, id, sc, name, initials, body FROM search_pending\n"
+    "    WHERE kind = 0 AND id = old.id AND indexed = 1;\n"
+    "  INSERT OR IGNORE INTO search_gone SELECT 0, old.id, NULL, old.lbm, old.lbmpy, NULL\n"
+    "    WHERE NOT EXISTS (SELECT 1 FROM search_pending WHERE kind = 0 AND id = old.id);\n"
+    "  DELETE FROM search_pending WHERE kind = 0 AND id = old.id;\n"
+    "END;\n"
+    "CREATE TRIGGER search_unit_added AFTER INSERT ON units BEGIN\n"
+    "  INSERT OR IGNORE INTO search_pending (kind, id, indexed) VALUES (1, new.id, 0);\n"
+    "END;\n"
+    "CREATE TRIGGER search_unit_changed AFTER UPDATE OF id, sc, utitle, utpy, ucontxt ON units BEGIN\n"
+    "  INSERT OR IGNORE INTO search_pending VALUES (1, old.id, 1, old.sc, old.utitle, old.utpy, old.ucontxt);\n"
+    "  INSERT OR IGNORE INTO search_pending (kind, id, indexed) VALUES (1, new.id, 0);\n"
+    "END;\n"
+    "CREATE TRIGGER search_unit_removed AFTER DELETE ON units BEGIN\n"
+    "  INSERT OR IGNORE INTO search_gone SELECT kind, id, sc, name, initials, body FROM search_pending\n"
+    "    WHERE kind = 1 AND id = old.id AND indexed = 1;\n"
+    "  INSERT OR IGNORE INTO search_gone SELECT 1, old.id, old.sc, old.utitle, old.utpy, old.ucontxt\n"
+    "    WHERE NOT EXISTS (SELECT 1 FROM search_pending WHERE kind = 1 AND id = old.id);\n"
+    "  DELETE FROM search_pending WHERE kind = 1 AND id = old.id;\n"
+    "END;\n";
+
+namespace {
+
+// --- the tokenizer ---------------------------------------------------------
+
+struct Char
+{
+    char32_t c;
+    int start, end;
+};
+
+int encode(char32_t c, char *out)
+{
+    if (c < 0x80) {
+        out[0] = char(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = char(0xC0 | (c >> 6));
+        out[1] = char(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = char(0xE0 | (c >> 12));
+        out[1] = char(0x80 | ((c >> 6) & 0x3F));
+        out[2] = char(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = char(0xF0 | (c >> 18));
+    out[1] = char(0x80 | ((c >> 12) & 0x3F));
+    out[2] = char(0x80 | ((c >> 6) & 0x3F));
+    out[3] = char(0x80 | (c & 0x3F));
+    return 4;
+}
+
+// The same character in the other width, or 0: the half-width forms of
+// ASCII and the blank against their full-width forms.
+char32_t otherWidth(char32_t c)
+{
+    if (c >= 0x21 && c <= 0x7E)
+        return c + 0xFEE0;
+    if (c >= 0xFF01 && c <= 0xFF5E)
+        return c - 0xFEE0;
+    if (c == 0x20)
+        return 0x3000;
+    if (c == 0x3000)
+        return 0x20;
+    return 0;
+}
+
+using TokenSink = int (*)(void *, int, const char *, int, int, int);
+
+int tokenCreate(void *, const char **, int, Fts5Tokenizer **out)
+{
+    static int one;
+    *out = reinterpret_cast<Fts5Tokenizer *>(&one);
+    return SQLITE_OK;
+}
+
+void tokenDelete(Fts5Tokenizer *) {}
+
+int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int n, TokenSink sink)
+{
+    if (n > 0 && text[0] == KeyMark)
+        return sink(ctx, 0, text, n, 0, n);
+    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
+    int from = 0;
+    bool widen = false;
+    if (n > 0 && text[0] == WideMark) {
+        from = 1;
+        widen = query;
+    }
+    thread_local std::vector<Char> chars;
+    chars.clear();
+    forEachCodePoint(reinterpret_cast<const unsigned char *>(text) + from, n - from,
+                     [from](char32_t c, int s, int e) { chars.push_back({foldCase(c), s + from, e + from}); });
+    const int count = int(chars.size());
+    char buf[8];
+    if (!query) {
+        // Each pair, and the last character alone: every character then
+        // begins a token, which a query of one character finds by prefix.
+        for (int i = 0; i < count; ++i) {
+            int len = encode(chars[i].c, buf);
+            int end = chars[i].end;
+            if (i + 1 < count) {
+                len += encode(chars[i + 1].c, buf + len);
+                end = chars[i + 1].end;
+            }
+            if (int rc = sink(ctx, 0, buf, len, chars[i].start, end); rc != SQLITE_OK)
+                return rc;
+        }
+        return SQLITE_OK;
+    }
+    // A query: one character alone, else the phrase of its pairs; with the
+    // width mark, each in every mix of widths as alternatives at its place.
+    if (count == 1) {
+        const char32_t alt[2] = {chars[0].c, widen ? otherWidth(chars[0].c) : 0};
+        for (int k = 0; k < 2; ++k) {
+            if (!alt[k])
+                continue;
+            const int len = encode(alt[k], buf);
+            if (int rc = sink(ctx, k ? FTS5_TOKEN_COLOCATED : 0, buf, len, chars[0].start, chars[0].end);
+                rc != SQLITE_OK)
+                return rc;
+        }
+        return SQLITE_OK;
+    }
+    for (int i = 0; i + 1 < count; ++i) {
+        const char32_t a[2] = {chars[i].c, widen ? otherWidth(chars[i].c) : 0};
+        const char32_t b[2] = {chars[i + 1].c, widen ? otherWidth(chars[i + 1].c) : 0};
+        bool first = true;
+        for (char32_t x : a) {
+            for (char32_t y : b) {
+                if (!x || !y)
+                    continue;
+                int len = encode(x, buf);
+                len += encode(y, buf + len);
+                if (int rc = sink(ctx, first ? 0 : FTS5_TOKEN_COLOCATED, buf, len, chars[i].start, chars[i + 1].end);
+                    rc != SQLITE_OK)
+                    return rc;
+                first = false;
+            }
+        }
+    }
+    return SQLITE_OK;
+}
+
+fts5_tokenizer Tokenizer{tokenCreate, tokenDelete, tokenize};
+
+// velloran_rank(search_units): how well a unit answers the query, higher
+// better: above all whether a word stands in its title or initials, then
+// how often the words stand in its text. It reads only the hits' places,
+// which a large result of a common character makes the measure of speed.
+void rankUnit(const Fts5ExtensionApi *api, Fts5Context *ctx, sqlite3_context *out, int, sqlite3_value **)
+{
+    double score = 0;
+    bool title = false;
+    const int phrases = api->xPhraseCount(ctx);
+    for (int p = 0; p < phrases; ++p) {
+        Fts5PhraseIter it;
+        int column = 0, offset = 0, inText = 0;
+        for (api->xPhraseFirst(ctx, p, &it, &column, &offset); column >= 0;
+             api->xPhraseNext(ctx, &it, &column, &offset)) {
+            if (column == 1 || column == 2)
+                title = true;
+            else if (column == 3)
+                ++inText;
+        }
+        score += std::log1p(inText);
+    }
+    sqlite3_result_double(out, (title ? 1e6 : 0) + score);
+}
+
+using engine::Statement;
+
+qint64 count(sqlite3 *db, const char *sql)
+{
+    Statement st(db, sql);
+    return st.step() ? st.integer(0) : 0;
+}
+
+QByteArray keyToken(const QByteArray &key)
+{
+    return KeyMark + key;
+}
+
+// What the index holds of a row: the stored text with its escaping undone,
+// initials as stored.
+QByteArray asWritten(QByteArray stored)
+{
+    // The markers are ASCII, so undoing them on the UTF-8 bytes is the same
+    // as Dataunesc on the text, in the same order.
+    if (!stored.contains('#'))
+        return stored;
+    return stored.replace("&#8989", "'")
+        .replace("[G#O]", "GO")
+        .replace("[G#o]", "Go")
+        .replace("[g#O]", "gO")
+        .replace("[g#o]", "go");
+}
+
+// The statements that put rows into the index and take them out.
+struct Writers
+{
+    explicit Writers(sqlite3 *db)
+        : addBook(db, "INSERT INTO search_books (rowid, name, initials) VALUES (?, ?, ?)")
+        , dropBook(db, "INSERT INTO search_books (search_books, rowid, name, initials) VALUES ('delete', ?, ?, ?)")
+        , addUnit(db, "INSERT INTO search_units (rowid, book, title, initials, body) VALUES (?, ?, ?, ?, ?)")
+        , dropUnit(db, "INSERT INTO search_units (search_units, rowid, book, title, initials, body) "
+                       "VALUES ('delete', ?, ?, ?, ?, ?)")
+    {
+    }
+
+    void book(Statement &st, qint64 id, const QByteArray &name, const QByteArray &initials)
+    {
+        st.bind(1, id).bind(2, asWritten(name)).bind(3, initials);
+        st.run();
+    }
+    void unit(Statement &st, qint64 id, const QByteArray &sc, const QByteArray &title, const QByteArray &initials,
+              const QByteArray &body)
+    {
+        st.bind(1, id).bind(2, keyToken(sc)).bind(3, asWritten(title)).bind(4, initials).bind(5, asWritten(body));
+        st.run();
+    }
+
+    Statement addBook, dropBook, addUnit, dropUnit;
+};
+
+bool tell(const search::Progress &progress, qint64 done, qint64 total)
+{
+    if (progress && !progress(done, total))
+        throw EDatabaseError(QStringLiteral("已取消。"));
+    return true;
+}
+
+} // namespace
+
+void registerTokenizer(sqlite3 *db)
+{
+    fts5_api *api = nullptr;
+    {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &st, nullptr) != SQLITE_OK)
+            throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+        sqlite3_bind_pointer(st, 1, static_cast<void *>(&api), "fts5_api_ptr", nullptr);
+        sqlite3_step(st);
+        sqlite3_finalize(st);
+    }
+    if (!api || api->xCreateTokenizer(api, "velloran", nullptr, &Tokenizer, nullptr) != SQLITE_OK
+        || api->xCreateFunction(api, "velloran_rank", nullptr, rankUnit, nullptr) != SQLITE_OK)
+        throw EDatabaseError(QStringLiteral("The engine offers no full-text index (FTS5)."));
+}
+
+bool laid(sqlite3 *db)
+{
+    return count(db, "SELECT count(*) FROM sqlite_schema WHERE name IN ('search_books', 'search_units', "
+                     "'search_pending', 'search_gone')")
+           == 4;
+}
+
+qint64 catchUp(sqlite3 *db, const search::Progress &progress)
+{
+    if (count(db, "SELECT EXISTS (SELECT 1 FROM search_pending)") == 0)
+        return 0;
+    const qint64 total = progress ? count(db, "SELECT count(*) FROM search_pending") : 0;
+    Writers w(db);
+    Statement bookNow(db, "SELECT lbm, lbmpy FROM books WHERE id = ?");
+    Statement unitNow(db, "SELECT sc, utitle, utpy, ucontxt FROM units WHERE id = ?");
+    Statement goneRow(db, "SELECT sc, name, initials, body FROM search_gone WHERE kind = ? AND id = ?");
+    Statement forget(db, "DELETE FROM search_gone WHERE kind = ? AND id = ?");
+    Statement toGone(db, "INSERT OR REPLACE INTO search_gone VALUES (?, ?, ?, ?, ?, ?)");
+    Statement rows(db, "SELECT kind, id, indexed, sc, name, initials, body FROM search_pending");
+    qint64 done = 0;
+    while (rows.step()) {
+        const qint64 kind = rows.integer(0), id = rows.integer(1);
+        const bool indexed = rows.integer(2) != 0;
+        const bool unit = kind == 1;
+        Statement &now = unit ? unitNow : bookNow;
+        now.bind(1, id);
+        const bool exists = now.step();
+        if (!exists) {
+            // Gone since: its entries wait for the purge like any deleted row's.
+            if (indexed) {
+                toGone.bind(1, kind).bind(2, id);
+                for (int c = 3; c <= 6; ++c) {
+                    if (!rows.isNull(c))
+                        toGone.bind(c, rows.utf8(c));
+                }
+                toGone.run();
+            }
+            now.reset();
+            continue;
+        }
+        // A key that a deleted row had before: its old entries go first.
+        goneRow.bind(1, kind).bind(2, id);
+        if (goneRow.step()) {
+            if (unit)
+                w.unit(w.dropUnit, id, goneRow.utf8(0), goneRow.utf8(1), goneRow.utf8(2), goneRow.utf8(3));
+            else
+                w.book(w.dropBook, id, goneRow.utf8(1), goneRow.utf8(2));
+            forget.bind(1, kind).bind(2, id);
+            forget.run();
+        }
+        goneRow.reset();
+        if (indexed) {
+            if (unit)
+                w.unit(w.dropUnit, id, rows.utf8(3), rows.utf8(4), rows.utf8(5), rows.utf8(6));
+            else
+                w.book(w.dropBook, id, rows.utf8(4), rows.utf8(5));
+        }
+        if (unit)
+            w.unit(w.addUnit, id, now.utf8(0), now.utf8(1), now.utf8(2), now.utf8(3));
+        else
+            w.book(w.addBook, id, now.utf8(0), now.utf8(1));
+        now.reset();
+        if (progress && ++done % 256 == 0)
+            tell(progress, done, total);
+    }
+    engine::exec(db, "DELETE FROM search_pending");
+    return done;
+}
+
+qint64 purge(sqlite3 *db, qint64 most)
+{
+    Writers w(db);
+    Statement rows(db, "SELECT kind, id, sc, name, initials, body FROM search_gone LIMIT ?");
+    Statement forget(db, "DELETE FROM search_gone WHERE kind = ? AND id = ?");
+    rows.bind(1, most);
+    while (rows.step()) {
+        const qint64 kind = rows.integer(0), id = rows.integer(1);
+        if (kind == 1)
+            w.unit(w.dropUnit, id, rows.utf8(2), rows.utf8(3), rows.utf8(4), rows.utf8(5));
+        else
+            w.book(w.dropBook, id, rows.utf8(3), rows.utf8(4));
+        forget.bind(1, kind).bind(2, id);
+        forget.run();
+    }
+    return count(db, "SELECT count(*) FROM search_gone");
+}
+
+void rebuild(sqlite3 *db, const search::Progress &progress)
+{
+    // The index's merges rewrite the pages they just wrote; a larger cache
+    // keeps them from spilling into the journal while the one transaction
+    // grows.
+    const QString cache = engine::firstValue(db, "PRAGMA cache_size");
+    engine::exec(db, "PRAGMA cache_size=-262144");
+    const auto restore = qScopeGuard([&] {
+        sqlite3_exec(db, ("PRAGMA cache_size=" + cache.toUtf8()).constData(), nullptr, nullptr, nullptr);
+    });
+    engine::exec(db, "INSERT INTO search_units (search_units, rank) VALUES ('automerge', 16);");
+    engine::exec(db, "INSERT INTO search_books (search_books) VALUES ('delete-all');"
+                     "INSERT INTO search_units (search_units) VALUES ('delete-all');"
+                     "DELETE FROM search_pending; DELETE FROM search_gone;");
+    const qint64 total = count(db, "SELECT count(*) FROM books") + count(db, "SELECT count(*) FROM units");
+    Writers w(db);
+    qint64 done = 0;
+    tell(progress, done, total);
+    {
+        Statement rows(db, "SELECT id, lbm, lbmpy FROM books");
+        while (rows.step()) {
+            w.book(w.addBook, rows.integer(0), rows.utf8(1), rows.utf8(2));
+            ++done;
+        }
+    }
+    Statement rows(db, "SELECT id, sc, utitle, utpy, ucontxt FROM units");
+    while (rows.step()) {
+        w.unit(w.addUnit, rows.integer(0), rows.utf8(1), rows.utf8(2), rows.utf8(3), rows.utf8(4));
+        if (++done % 256 == 0)
+            tell(progress, done, total);
+    }
+    engine::exec(db, "INSERT INTO search_units (search_units, rank) VALUES ('automerge', 4);");
+    tell(progress, total, total);
+}
+
+} // namespace searchindex
+
+// ---------------------------------------------------------------------------
+
+namespace search {
+
+namespace {
+
+using engine::Statement;
+
+sqlite3 *handleOf(TADOConnection *db)
+{
+    sqlite3 *h = db ? engineHandle(*db) : nullptr;
+    if (!h)
+        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
+    return h;
+}
+
+// A text as one quoted phrase of the index's query language: whatever it
+// holds, it is only text. A single character is sought as the start of a
+// token.
+QByteArray phrase(const QString &text, char mark = 0)
+{
+    QByteArray utf8 = text.toUtf8();
+    utf8.replace('"', "\"\"");
+    QByteArray out("\"");
+    if (mark)
+        out += mark;
+    out += utf8 + '"';
+    if (mark != searchindex::KeyMark && text.toUcs4().size() == 1)
+        out += '*';
+    return out;
+}
+
+// The literal runs of a filter between its pattern characters.
+QStringList literalRuns(const QString &filter, bool *wild)
+{
+    QStringList runs;
+    QString run;
+    *wild = false;
+    for (QChar c : filter) {
+        if (c == u'%' || c == u'_') {
+            *wild = true;
+            if (!run.isEmpty())
+                runs << run;
+            run.clear();
+        } else {
+            run += c;
+        }
+    }
+    if (!run.isEmpty())
+        runs << run;
+    return runs;
+}
+
+QSet<QString> keysOf(sqlite3 *db, const QByteArray &table, const QByteArray &match)
+{
+    QSet<QString> keys;
+    Statement st(db, "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ?");
+    st.bind(1, match);
+    while (st.step())
+        keys.insert(QString::number(st.integer(0)));
+    return keys;
+}
+
+// The keys among candidates that the filter's own scan accepts, for
+// patterns the index can only narrow.
+QSet<QString> verified(TADOConnection *db, const QSet<QString> &candidates,
+                       QString (*sql)(const QStringList &, const QString &), const QString &filter)
+{
+    QSet<QString> keys;
+    const QStringList all(candidates.begin(), candidates.end());
+    constexpr qsizetype slice = 500;
+    for (qsizetype i = 0; i < all.size(); i += slice) {
+        TADOQuery q(db);
+        q.SQL = sql(all.mid(i, slice), filter);
+        for (q.Open(); !q.Eof(); q.Next())
+            keys.insert(q.FieldByName(QStringLiteral("id")));
+    }
+    return keys;
+}
+
+QSet<QString> matching(TADOConnection *db, const QByteArray &table, const QByteArray &scope, const QString &filter,
+                       QString (*scan)(const QStringList &, const QString &), const std::function<QString()> &all)
+{
+    sqlite3 *h = handleOf(db);
+    // The engine's text would end at a NUL; the scan refuses it so, too.
+    if (filter.contains(QChar(0)))
+        throw EDatabaseError(QStringLiteral("文字中含有空字符（U+0000），书库不能接受。"));
+    bool wild = false;
+    const QStringList runs = literalRuns(filter, &wild);
+    if (runs.isEmpty()) {
+        // Nothing but pattern characters: every row is a candidate.
+        QSet<QString> keys;
+        TADOQuery q(db);
+        q.SQL = all();
+        for (q.Open(); !q.Eof(); q.Next())
+            keys.insert(q.FieldByName(QStringLiteral("id")));
+        return keys;
+    }
+    QByteArray match = scope;
+    for (const QString &run : runs)
+        match += (match.isEmpty() ? "" : " AND ") + phrase(run);
+    const QSet<QString> found = keysOf(h, table, match);
+    // Without pattern characters the index is exact; with them each run is
+    // only known to stand somewhere, and the scan decides on what it found.
+    return wild ? verified(db, found, scan, filter) : found;
+}
+
+// fold() for one UTF-16 unit.
+QChar foldUnit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= 0xFF01 && u <= 0xFF5E)
+        return QChar(char16_t(u - 0xFEE0)).toCaseFolded();
+    if (u == 0x3000)
+        return QChar(u' ');
+    return c.isSurrogate() ? c : c.toCaseFolded();
+}
+
+QString escapeHtml(const QString &s)
+{
+    return s.toHtmlEscaped();
+}
+
+// The text around the first hit, blanks run together, every hit in <b>.
+QString snippetOf(const QString &text, const QStringList &words)
+{
+    QString flat = text;
+    for (QChar &c : flat) {
+        if (c.isSpace())
+            c = u' ';
+    }
+    const QString folded = fold(flat);
+    qsizetype first = -1;
+    for (const QString &w : words) {
+        const qsizetype at = folded.indexOf(w);
+        if (at >= 0 && (first < 0 || at < first))
+            first = at;
+    }
+    if (first < 0)
+        first = 0;
+    const qsizetype from = std::max<qsizetype>(0, first - 30);
+    const qsizetype to = std::min<qsizetype>(flat.size(), from + 120);
+    // Marks: where each hit in the window starts and ends.
+    QList<std::pair<qsizetype, qsizetype>> marks;
+    for (const QString &w : words) {
+        for (qsizetype at = folded.indexOf(w, from); at >= 0 && at < to; at = folded.indexOf(w, at + w.size()))
+            marks.append({at, std::min(to, at + w.size())});
+    }
+    std::sort(marks.begin(), marks.end());
+    QString out = from > 0 ? QStringLiteral("…") : QString();
+    qsizetype pos = from;
+    for (const auto &[s, e] : marks) {
+        if (s < pos)
+            continue;
+        out += escapeHtml(flat.mid(pos, s - pos)) + QStringLiteral("<b>") + escapeHtml(flat.mid(s, e - s))
+               + QStringLiteral("</b>");
+        pos = e;
+    }
+    out += escapeHtml(flat.mid(pos, to - pos));
+    if (to < flat.size())
+        out += QStringLiteral("…");
+    return out;
+}
+
+int occurrences(const QString &folded, const QStringList &words)
+{
+    int n = 0;
+    for (const QString &w : words) {
+        for (qsizetype at = folded.indexOf(w); at >= 0; at = folded.indexOf(w, at + w.size()))
+            ++n;
+    }
+    return n;
+}
+
+struct Ranked
+{
+    bool isBook;
+    qint64 key;
+    bool titleHit;
+    double score;
+};
+
+QSet<qint64> goneKeys(sqlite3 *db, int kind)
+{
+    QSet<qint64> keys;
+    Statement st(db, "SELECT id FROM search_gone WHERE kind = ?");
+    st.bind(1, qint64(kind));
+    while (st.step())
+        keys.insert(st.integer(0));
+    return keys;
+}
+
+Hit describe(sqlite3 *db, const Ranked &r, const QStringList &words)
+{
+    Hit hit;
+    hit.isBook = r.isBook;
+    hit.key = QString::number(r.key);
+    hit.titleHit = r.titleHit;
+    Statement book(db, "SELECT jb, lbm FROM books WHERE id = ?");
+    auto bookPath = [&](qint64 key) {
+        QStringList path;
+        // A bookshelf item's chain up to its category; the levels are few.
+        for (int depth = 0; depth < 64; ++depth) {
+            book.bind(1, key);
+            if (!book.step())
+                break;
+            path.prepend(Dataunesc(book.text(1)));
+            const QString up = book.text(0);
+            book.reset();
+            bool ok = false;
+            key = up.toLongLong(&ok);
+            if (!ok)
+                break;
+        }
+        book.reset();
+        return path;
+    };
+    if (r.isBook) {
+        hit.bookKey = hit.key;
+        hit.path = bookPath(r.key);
+        hit.hits = hit.path.isEmpty() ? 0 : occurrences(fold(hit.path.last()), words);
+        return hit;
+    }
+    Statement unit(db, "SELECT sc, jb, utitle, ucontxt FROM units WHERE id = ?");
+    unit.bind(1, r.key);
+    if (!unit.step())
+        return hit;
+    hit.bookKey = unit.text(0);
+    const QString title = Dataunesc(unit.text(2));
+    const QString body = Dataunesc(unit.text(3));
+    QStringList units{title};
+    QString up = unit.text(1);
+    Statement parent(db, "SELECT jb, utitle FROM units WHERE id = ?");
+    for (int depth = 0; depth < 256 && up != QLatin1String("$"); ++depth) {
+        bool ok = false;
+        parent.bind(1, up.toLongLong(&ok));
+        if (!ok || !parent.step())
+            break;
+        units.prepend(Dataunesc(parent.text(1)));
+        up = parent.text(0);
+        parent.reset();
+    }
+    book.bind(1, hit.bookKey.toLongLong());
+    hit.path = (book.step() ? QStringList{Dataunesc(book.text(1))} : QStringList()) + units;
+    hit.snippet = snippetOf(body, words);
+    hit.hits = occurrences(fold(title), words) + occurrences(fold(body), words);
+    return hit;
+}
+
+} // namespace
+
+QSet<QString> matchingBooks(TADOConnection *db, const QString &filter)
+{
+    return matching(db, "search_books", {}, filter, sqlcat::booksMatchingAmong,
+                    [&] { return sqlcat::booksMatching(filter); });
+}
+
+QSet<QString> matchingUnits(TADOConnection *db, const QString &bookKey, const QString &filter)
+{
+    return matching(db, "search_units", "book : " + phrase(bookKey, searchindex::KeyMark), filter,
+                    sqlcat::unitsMatchingAmong, [&] { return sqlcat::unitsMatching(bookKey, filter); });
+}
+
+QString fold(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out)
+        c = foldUnit(c);
+    return out;
+}
+
+QStringList queryWords(const QString &query)
+{
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    auto flush = [&] {
+        if (!word.isEmpty())
+            words << fold(word);
+        word.clear();
+    };
+    for (QChar c : query) {
+        if (c == u'"' || c == u'“' || c == u'”') {
+            flush();
+            quoted = !quoted;
+        } else if (!quoted && (c.isSpace() || c == QChar(0x3000))) {
+            flush();
+        } else if (c.unicode() >= 0x20) {
+            word += c;
+        }
+    }
+    flush();
+    words.removeDuplicates();
+    return words;
+}
+
+Results find(TADOConnection *db, const QString &query, int offset, int count)
+{
+    sqlite3 *h = handleOf(db);
+    const QStringList words = queryWords(query);
+    if (words.isEmpty())
+        return {};
+    QByteArray all;
+    for (const QString &w : words)
+        all += (all.isEmpty() ? "" : " AND ") + phrase(w, searchindex::WideMark);
+    std::vector<Ranked> ranked;
+    {
+        const QSet<qint64> gone = goneKeys(h, 0);
+        Statement st(h, "SELECT rowid, bm25(search_books) FROM search_books WHERE search_books MATCH ?");
+        st.bind(1, all);
+        while (st.step()) {
+            if (!gone.contains(st.integer(0)))
+                ranked.push_back({true, st.integer(0), true, st.real(1)});
+        }
+    }
+    const size_t books = ranked.size();
+    {
+        const QSet<qint64> gone = goneKeys(h, 1);
+        Statement st(h, "SELECT rowid, velloran_rank(search_units) FROM search_units WHERE search_units MATCH ?");
+        st.bind(1, all);
+        while (st.step()) {
+            const qint64 key = st.integer(0);
+            const double score = st.real(1);
+            if (!gone.contains(key))
+                ranked.push_back({false, key, score >= 1e6, -score});
+        }
+    }
+    const auto better = [](const Ranked &a, const Ranked &b) {
+        if (a.titleHit != b.titleHit)
+            return a.titleHit;
+        if (a.score != b.score)
+            return a.score < b.score;
+        return a.key < b.key;
+    };
+    std::sort(ranked.begin(), ranked.begin() + qsizetype(books), better);
+    const auto unitsFrom = ranked.begin() + qsizetype(books);
+    const qsizetype want = std::max(0, offset) + std::max(0, count);
+    const auto cut = want - qsizetype(books) >= ranked.end() - unitsFrom ? ranked.end()
+                                                                          : unitsFrom + std::max<qsizetype>(0, want - qsizetype(books));
+    std::partial_sort(unitsFrom, cut, ranked.end(), better);
+    Results out;
+    out.total = qint64(ranked.size());
+    for (qsizetype i = std::max(0, offset); i < want && i < qsizetype(ranked.size()); ++i)
+        out.hits.append(describe(h, ranked[size_t(i)], words));
+    return out;
+}
+
+qint64 catchUp(TADOConnection *db, const Progress &progress)
+{
+    return searchindex::catchUp(handleOf(db), progress);
+}
+
+bool sound(TADOConnection *db)
+{
+    sqlite3 *h = handleOf(db);
+    try {
+        engine::exec(h, "INSERT INTO search_books (search_books, rank) VALUES ('integrity-check', 0);"
+                        "INSERT INTO search_units (search_units, rank) VALUES ('integrity-check', 0);");
+    } catch (const EDatabaseError &) {
+        return false;
+    }
+    const auto number = [h](const char *sql) { return engine::firstValue(h, sql).toLongLong(); };
+    return number("SELECT count(*) FROM search_books_docsize")
+               == number("SELECT count(*) FROM books") + number("SELECT count(*) FROM search_gone WHERE kind = 0")
+           && number("SELECT count(*) FROM search_units_docsize")
+                  == number("SELECT count(*) FROM units") + number("SELECT count(*) FROM search_gone WHERE kind = 1")
+           && number("SELECT count(*) FROM search_pending") == 0;
+}
+
+void rebuild(TADOConnection *db, const Progress &progress)
+{
+    sqlite3 *h = handleOf(db);
+    db->BeginTrans();
+    try {
+        searchindex::rebuild(h, progress);
+        db->CommitTrans();
+    } catch (...) {
+        db->RollbackTrans();
+        throw;
+    }
+}
+
+qint64 pending(TADOConnection *db)
+{
+    return engine::firstValue(handleOf(db), "SELECT count(*) FROM search_pending").toLongLong();
+}
+
+} // namespace search
