@@ -75,6 +75,13 @@ extern const char *const Schema =
     "  DELETE FROM search_pending WHERE kind = 1 AND id = old.id;\n"
     "END;\n";
 
+extern const char *const Unlay =
+    "DROP TRIGGER IF EXISTS search_book_added; DROP TRIGGER IF EXISTS search_book_changed;\n"
+    "DROP TRIGGER IF EXISTS search_book_removed; DROP TRIGGER IF EXISTS search_unit_added;\n"
+    "DROP TRIGGER IF EXISTS search_unit_changed; DROP TRIGGER IF EXISTS search_unit_removed;\n"
+    "DROP TABLE IF EXISTS search_books; DROP TABLE IF EXISTS search_units;\n"
+    "DROP TABLE IF EXISTS search_pending; DROP TABLE IF EXISTS search_gone;\n";
+
 namespace {
 
 // --- the tokenizer ---------------------------------------------------------
@@ -369,7 +376,7 @@ qint64 catchUp(sqlite3 *db, const search::Progress &progress)
         else
             w.book(w.addBook, id, now.utf8(0), now.utf8(1));
         now.reset();
-        if (progress && ++done % 256 == 0)
+        if (++done % 256 == 0)
             tell(progress, done, total);
     }
     engine::exec(db, "DELETE FROM search_pending");
@@ -780,7 +787,49 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
 
 qint64 catchUp(TADOConnection *db, const Progress &progress)
 {
-    return searchindex::catchUp(handleOf(db), progress);
+    sqlite3 *h = handleOf(db);
+    if (db->InTransaction())
+        return searchindex::catchUp(h, progress);
+    db->BeginTrans();
+    try {
+        const qint64 n = searchindex::catchUp(h, progress);
+        db->CommitTrans();
+        return n;
+    } catch (...) {
+        db->RollbackTrans();
+        throw;
+    }
+}
+
+qint64 purge(TADOConnection *db, qint64 most)
+{
+    db->BeginTrans();
+    try {
+        const qint64 left = searchindex::purge(handleOf(db), most);
+        db->CommitTrans();
+        return left;
+    } catch (...) {
+        db->RollbackTrans();
+        throw;
+    }
+}
+
+QString care(const QString &library, const std::atomic_bool &stop)
+{
+    TADOConnection db;
+    db.ConnectionString = TADOConnection::JetConnectionString(library);
+    db.Open();
+    QStringList done;
+    if (const qint64 n = catchUp(&db); n > 0)
+        done << QStringLiteral("全文索引收录了其他程序改动的 %1 项").arg(n);
+    // Slices short enough that a write of the window's never waits long.
+    while (!stop && purge(&db, 200) > 0) {
+    }
+    if (!stop && !sound(&db)) {
+        rebuild(&db);
+        done << QStringLiteral("全文索引已重建");
+    }
+    return done.join(QStringLiteral("；"));
 }
 
 bool sound(TADOConnection *db)

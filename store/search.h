@@ -12,8 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
-#include <optional>
 
 class TADOConnection;
 
@@ -61,14 +61,25 @@ Results find(TADOConnection *db, const QString &query, int offset, int count);
 // with their half-width ones. Keeps the length of text.
 QString fold(const QString &text);
 
-// Brings pending changes into the index; the program's own writes do it
-// before they commit. Returns how many rows were brought in.
+// Brings pending changes into the index, in a transaction of its own unless
+// one is open; the program's own writes do it before they commit. Returns
+// how many rows were brought in.
 qint64 catchUp(TADOConnection *db, const Progress &progress = {});
+// Removes the entries of deleted rows, which searches pass by until then, a
+// slice per transaction; returns how many are left.
+qint64 purge(TADOConnection *db, qint64 most);
 // Whether the index is whole: its own check passes and it holds every row.
 bool sound(TADOConnection *db);
 // Lays the index afresh from the tables, in one transaction.
 void rebuild(TADOConnection *db, const Progress &progress = {});
 // Changes other tools made that the index has yet to take in.
 qint64 pending(TADOConnection *db);
+
+// What the start-up does for the index of the library file, on a
+// connection of its own beside the window: takes in what other tools
+// changed, removes the entries of deleted rows, and lays the index afresh
+// when its check fails. stop ends it between steps. Returns what was done,
+// for the reader's report ("" when nothing was to do).
+QString care(const QString &library, const std::atomic_bool &stop);
 
 } // namespace search

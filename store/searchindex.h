@@ -12,6 +12,8 @@ namespace searchindex {
 // Its tables and the triggers through which any writer, the stock sqlite3
 // shell too, logs the rows the index has yet to take in.
 extern const char *const Schema;
+// Removes what is left of them, for a library that lost part of its index.
+extern const char *const Unlay;
 
 // The tokenizer the index is laid with: every character and every pair of
 // neighbours, folded for letter case, so any substring is found.

@@ -401,9 +401,7 @@ void upgrade(sqlite3 *db, const QString &path, const search::Progress &progress)
             if (version == 1)
                 exec(db, UpgradeFromVersion1);
             if (!searchindex::laid(db)) {
-                for (const char *table : {"search_books", "search_units", "search_pending", "search_gone"}) {
-                    exec(db, (QByteArray("DROP TABLE IF EXISTS ") + table).constData());
-                }
+                exec(db, searchindex::Unlay);
                 exec(db, searchindex::Schema);
             }
             searchindex::rebuild(db, progress);
