@@ -133,6 +133,14 @@ char32_t otherWidth(char32_t c)
 
 using TokenSink = int (*)(void *, int, const char *, int, int, int);
 
+// Characters of the scripts beyond the alphabets (CJK and after) that are
+// indexed alone as well as in pairs; the full-width forms of ASCII are
+// sought in both widths and so like ASCII by prefix.
+bool standsAlone(char32_t c)
+{
+    return c >= 0x2E80 && otherWidth(c) == 0;
+}
+
 int tokenCreate(void *, const char **, int, Fts5Tokenizer **out)
 {
     static int one;
@@ -162,14 +170,20 @@ int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int n, Tok
     if (!query) {
         // Each pair, and the last character alone: every character then
         // begins a token, which a query of one character finds by prefix.
+        // An ideograph also stands alone, for one of them is a word a
+        // reader looks for, and a prefix of it a slow query.
         for (int i = 0; i < count; ++i) {
             int len = encode(chars[i].c, buf);
-            int end = chars[i].end;
-            if (i + 1 < count) {
-                len += encode(chars[i + 1].c, buf + len);
-                end = chars[i + 1].end;
+            if (i + 1 == count)
+                return sink(ctx, 0, buf, len, chars[i].start, chars[i].end);
+            if (standsAlone(chars[i].c)) {
+                if (int rc = sink(ctx, 0, buf, len, chars[i].start, chars[i].end); rc != SQLITE_OK)
+                    return rc;
             }
-            if (int rc = sink(ctx, 0, buf, len, chars[i].start, end); rc != SQLITE_OK)
+            len += encode(chars[i + 1].c, buf + len);
+            if (int rc = sink(ctx, standsAlone(chars[i].c) ? FTS5_TOKEN_COLOCATED : 0, buf, len, chars[i].start,
+                              chars[i + 1].end);
+                rc != SQLITE_OK)
                 return rc;
         }
         return SQLITE_OK;
@@ -465,7 +479,8 @@ QByteArray phrase(const QString &text, char mark = 0)
     if (mark)
         out += mark;
     out += utf8 + '"';
-    if (mark != searchindex::KeyMark && text.toUcs4().size() == 1)
+    const QList<uint> chars = text.toUcs4();
+    if (mark != searchindex::KeyMark && chars.size() == 1 && !searchindex::standsAlone(foldCase(chars.first())))
         out += '*';
     return out;
 }
@@ -758,10 +773,11 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
         const QSet<qint64> gone = goneKeys(h, 1);
         Statement st(h, "SELECT rowid, velloran_rank(search_units) FROM search_units WHERE search_units MATCH ?");
         st.bind(1, all);
+        ranked.reserve(4096);
         while (st.step()) {
             const qint64 key = st.integer(0);
             const double score = st.real(1);
-            if (!gone.contains(key))
+            if (gone.isEmpty() || !gone.contains(key))
                 ranked.push_back({false, key, score >= 1e6, -score});
         }
     }
