@@ -32,14 +32,19 @@
 
 namespace searchindex {
 
+// The form of the tokens, written into the tables' declaration: a library
+// whose index was laid with other tokens is laid afresh when opened.
+#define IndexForm "2"
+
 // Two bytes no UTF-8 text holds mark what the tokenizer takes whole (a key)
 // and a query whose characters may stand in either width.
 constexpr char KeyMark = '\xff';
 constexpr char WideMark = '\xfe';
 
 extern const char *const Schema =
-    "CREATE VIRTUAL TABLE search_books USING fts5(name, initials, content='', tokenize='velloran');\n"
-    "CREATE VIRTUAL TABLE search_units USING fts5(book, title, initials, body, content='', tokenize='velloran');\n"
+    "CREATE VIRTUAL TABLE search_books USING fts5(name, initials, content='', tokenize='velloran " IndexForm "');\n"
+    "CREATE VIRTUAL TABLE search_units USING fts5(book, title, initials, body, content='', tokenize='velloran "
+    IndexForm "');\n"
     // kind 0 a book, 1 a unit; indexed tells whether the values are those
     // the index holds for the row.
     "CREATE TABLE search_pending (kind INTEGER NOT NULL, id INTEGER NOT NULL, indexed INTEGER NOT NULL,\n"
@@ -330,8 +335,8 @@ void registerTokenizer(sqlite3 *db)
 
 bool laid(sqlite3 *db)
 {
-    return count(db, "SELECT count(*) FROM sqlite_schema WHERE name IN ('search_books', 'search_units', "
-                     "'search_pending', 'search_gone')")
+    return count(db, "SELECT count(*) FROM sqlite_schema WHERE name IN ('search_pending', 'search_gone') "
+                     "OR (name IN ('search_books', 'search_units') AND sql LIKE '%tokenize=''velloran " IndexForm "''%')")
            == 4;
 }
 

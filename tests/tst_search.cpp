@@ -313,6 +313,9 @@ private slots:
                                          "DROP TABLE search_books; DROP TABLE search_units; DROP TABLE search_pending; "
                                          "DROP TABLE search_gone; PRAGMA user_version=2";
         QTest::newRow("index dropped") << "DROP TABLE search_units";
+        QTest::newRow("index of other tokens")
+            << "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(sql, 'velloran 2', 'velloran 1') "
+               "WHERE name='search_units'; PRAGMA writable_schema=OFF";
     }
     void laidWhenOpened()
     {
