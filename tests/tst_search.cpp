@@ -4,6 +4,7 @@
 // stays sound and in step through every writer, a failing one, another
 // tool's and the upgrade.
 #include "book/shelf.h"
+#include "store/backup.h"
 #include "store/catalogue.h"
 #include "store/connection.h"
 #include "store/escape.h"
@@ -346,6 +347,26 @@ private slots:
         agreesWithScan({"中", "go", "B"});
         db = mine;
         QVERIFY(QFile::exists(path));
+    }
+
+    // A library restored from its backup brings its index along, in step.
+    void restoredFromBackup()
+    {
+        layRandom(9, 20);
+        const std::atomic_bool stop{false};
+        const backups::Outcome taken = backups::care(lib->path(), QDateTime::currentDateTimeUtc(), stop);
+        QCOMPARE(taken.kind, backups::Outcome::Written);
+        shelf::savePage(db, column("select max(id) from units").first(), "<p>后来</p>", "后来");
+        const QString restored = lib->folder() + "/restored.mdb";
+        backups::restore(taken.file, restored);
+        TADOConnection opened;
+        opened.ConnectionString = TADOConnection::JetConnectionString(restored);
+        opened.Open();
+        TADOConnection *mine = db;
+        db = &opened;
+        QVERIFY(searched("后来").isEmpty());
+        agreesWithScan({"中", "go", "B"});
+        db = mine;
     }
 };
 
