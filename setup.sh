@@ -13,7 +13,7 @@ build=${VELLORAN_BUILD:-build}
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-translations-l10n qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libsqlite3-dev
+  libsqlite3-dev sqlite3
   fonts-noto-cjk
   xvfb xauth
 )

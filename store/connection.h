@@ -13,7 +13,8 @@ struct sqlite3;
 
 // Every failure of the engine (unreachable file, rejected statement, missing
 // column, value that cannot be converted) arrives as this exception; its
-// message is the engine's own text. A library that cannot be opened says
+// message is the engine's own text, except where the library is opened:
+// there the message says it in Chinese and the engine's text is the detail. A library that cannot be opened says
 // why in its cause, so the program can tell the reader what to do.
 class EDatabaseError : public std::runtime_error
 {
@@ -29,12 +30,17 @@ public:
         Damaged,     // the engine finds the file (or its journal) damaged
     };
 
-    explicit EDatabaseError(const QString &message, Cause cause = Cause::Engine);
+    explicit EDatabaseError(const QString &message, Cause cause = Cause::Engine, const QString &detail = {});
+    // What the reader is told; for a library that cannot be opened, in
+    // Chinese.
     QString message() const;
     Cause cause() const;
+    // The engine's own words behind the message, when it has them.
+    QString detail() const;
 
 private:
     Cause why;
+    QString more;
 };
 
 // The one connection to a library file. The connection string follows the

@@ -19,10 +19,16 @@
 #include <limits>
 #include <vector>
 
-EDatabaseError::EDatabaseError(const QString &message, Cause cause)
+EDatabaseError::EDatabaseError(const QString &message, Cause cause, const QString &detail)
     : std::runtime_error(message.toStdString())
     , why(cause)
+    , more(detail)
 {
+}
+
+QString EDatabaseError::detail() const
+{
+    return more;
 }
 
 QString EDatabaseError::message() const
@@ -222,27 +228,23 @@ int pragmaInt(sqlite3 *db, const char *sql)
     switch (code) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw EDatabaseError(QStringLiteral("The library '%1' is in use by another program, which holds it locked (%2). "
-                                            "Close that program, or wait until it is done, and try again.")
-                                 .arg(path, engine),
-                             Cause::Locked);
+        throw EDatabaseError(QStringLiteral("书库“%1”正被另一个程序使用（已被锁定）。请关闭那个程序，或等它完成后再试。")
+                                 .arg(path),
+                             Cause::Locked, engine);
     case SQLITE_NOTADB:
-        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1' (%2).").arg(path, engine),
-                             Cause::NotALibrary);
+        throw EDatabaseError(QStringLiteral("“%1”不是能识别的书库文件。").arg(path), Cause::NotALibrary, engine);
     case SQLITE_CORRUPT:
         if (journalFound)
-            throw EDatabaseError(QStringLiteral("The library '%1' and the journal beside it (%2) do not fit together "
-                                                "or are damaged (%3). Both were left as they were found.")
-                                     .arg(path, QFileInfo(path).fileName() + QStringLiteral("-wal"), engine),
-                                 Cause::Damaged);
-        throw EDatabaseError(QStringLiteral("The library '%1' is damaged (%2).").arg(path, engine), Cause::Damaged);
+            throw EDatabaseError(QStringLiteral("书库“%1”和它旁边的日志文件（%2）对不上，或已损坏。两者都保持原样。")
+                                     .arg(path, QFileInfo(path).fileName() + QStringLiteral("-wal")),
+                                 Cause::Damaged, engine);
+        throw EDatabaseError(QStringLiteral("书库“%1”已损坏。").arg(path), Cause::Damaged, engine);
     case SQLITE_READONLY:
-        throw EDatabaseError(QStringLiteral("The library '%1' cannot be written (%2): the file, or the folder '%3' "
-                                            "where its journal goes, takes no changes.")
-                                 .arg(path, engine, QDir::toNativeSeparators(QFileInfo(path).absolutePath())),
-                             Cause::ReadOnly);
+        throw EDatabaseError(QStringLiteral("书库“%1”不能写入：书库文件本身，或存放它的日志的文件夹“%2”，不接受改动。")
+                                 .arg(path, QDir::toNativeSeparators(QFileInfo(path).absolutePath())),
+                             Cause::ReadOnly, engine);
     default:
-        throw EDatabaseError(QStringLiteral("Could not open the library '%1': %2").arg(path, engine));
+        throw EDatabaseError(QStringLiteral("无法打开书库“%1”。").arg(path), Cause::Engine, engine);
     }
 }
 
@@ -319,17 +321,15 @@ void inspect(const QString &path)
     using Cause = EDatabaseError::Cause;
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
-        throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path), Cause::Missing);
+        throw EDatabaseError(QStringLiteral("找不到书库文件“%1”。").arg(path), Cause::Missing);
     const QString folder = QDir::toNativeSeparators(info.absolutePath());
     if (!QFileInfo(info.absolutePath()).isWritable())
-        throw EDatabaseError(QStringLiteral("The folder '%1' that holds the library is read-only. Velloran keeps the "
-                                            "library's journal (%2-wal) beside it and must be able to write there: "
-                                            "make the folder writable, or move the library to a folder that is.")
+        throw EDatabaseError(QStringLiteral("存放书库的文件夹“%1”是只读的。Velloran 要在书库旁边保存它的日志"
+                                            "（%2-wal），必须能写入这个文件夹：请让它可写，或把书库移到可写的文件夹。")
                                  .arg(folder, info.fileName()),
                              Cause::ReadOnly);
     if (!info.isWritable())
-        throw EDatabaseError(QStringLiteral("The library '%1' is read-only; changes could not be kept.").arg(path),
-                             Cause::ReadOnly);
+        throw EDatabaseError(QStringLiteral("书库“%1”是只读的，改动无法保存。").arg(path), Cause::ReadOnly);
 
     const SideFiles side(path);
     bool accepted = false;
@@ -352,23 +352,23 @@ void inspect(const QString &path)
         try {
             appId = pragmaInt(h.db, "PRAGMA application_id");
             version = pragmaInt(h.db, "PRAGMA user_version");
-            if (appId == TADOConnection::ApplicationId && version <= TADOConnection::SchemaVersion)
+            // A library rebuilt from a dump by another tool carries neither
+            // mark; whole tables make it one of ours all the same.
+            if (appId == 0 && version == 0 && missingParts(h.db).isEmpty())
+                appId = TADOConnection::ApplicationId;
+            else if (appId == TADOConnection::ApplicationId && version <= TADOConnection::SchemaVersion)
                 missing = missingParts(h.db);
         } catch (const EDatabaseError &) {
             raiseOpening(h.db, path, journal);
         }
         if (appId != TADOConnection::ApplicationId)
-            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1': not a Velloran library.").arg(path),
-                                 Cause::NotALibrary);
+            throw EDatabaseError(QStringLiteral("“%1”不是 Velloran 的书库。").arg(path), Cause::NotALibrary);
         if (version > TADOConnection::SchemaVersion)
-            throw EDatabaseError(
-                QStringLiteral("The library '%1' was made by a newer Velloran and cannot be opened.").arg(path),
-                Cause::Newer);
-        if (version < 1)
-            missing << QStringLiteral("the mark of its schema version");
+            throw EDatabaseError(QStringLiteral("书库“%1”由较新版本的 Velloran 建立，这个版本无法打开。").arg(path),
+                                 Cause::Newer);
         if (!missing.isEmpty())
-            throw EDatabaseError(QStringLiteral("The library '%1' is incomplete: %2 missing. It was left as it was.")
-                                     .arg(path, missing.join(QStringLiteral(", "))),
+            throw EDatabaseError(QStringLiteral("书库“%1”不完整，缺少：%2。书库保持原样。")
+                                     .arg(path, missing.join(QStringLiteral("、"))),
                                  Cause::Incomplete);
         if (journal) {
             QString check;
@@ -378,10 +378,9 @@ void inspect(const QString &path)
                 raiseOpening(h.db, path, journal);
             }
             if (check != QLatin1String("ok"))
-                throw EDatabaseError(QStringLiteral("The library '%1' and the journal beside it (%2) do not fit "
-                                                    "together or are damaged: %3. Both were left as they were found.")
-                                         .arg(path, info.fileName() + QStringLiteral("-wal"), check),
-                                     Cause::Damaged);
+                throw EDatabaseError(QStringLiteral("书库“%1”和它旁边的日志文件（%2）对不上，或已损坏。两者都保持原样。")
+                                         .arg(path, info.fileName() + QStringLiteral("-wal")),
+                                     Cause::Damaged, check);
         }
         accepted = true;
     }
@@ -393,7 +392,9 @@ void inspect(const QString &path)
 void upgrade(sqlite3 *db, const QString &path, const search::Progress &progress)
 {
     const int version = pragmaInt(db, "PRAGMA user_version");
-    if (version >= TADOConnection::SchemaVersion && searchindex::laid(db))
+    // Unmarked: restored from a dump, whose tables were found whole.
+    const bool unmarked = pragmaInt(db, "PRAGMA application_id") == 0;
+    if (version >= TADOConnection::SchemaVersion && !unmarked && searchindex::laid(db))
         return;
     try {
         exec(db, "BEGIN IMMEDIATE");
@@ -403,18 +404,27 @@ void upgrade(sqlite3 *db, const QString &path, const search::Progress &progress)
             if (!searchindex::laid(db)) {
                 exec(db, searchindex::Unlay);
                 exec(db, searchindex::Schema);
+                searchindex::rebuild(db, progress);
+            } else if (version < TADOConnection::SchemaVersion && !unmarked) {
+                searchindex::rebuild(db, progress);
+            } else {
+                // A dump carries the index with the rows it was made from;
+                // what changed since is logged and taken in here.
+                searchindex::catchUp(db, progress);
             }
-            searchindex::rebuild(db, progress);
-            exec(db, QStringLiteral("PRAGMA user_version=%1").arg(TADOConnection::SchemaVersion).toUtf8().constData());
+            exec(db, QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
+                         .arg(TADOConnection::ApplicationId)
+                         .arg(TADOConnection::SchemaVersion)
+                         .toUtf8()
+                         .constData());
             exec(db, "COMMIT");
         } catch (const EDatabaseError &) {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
             throw;
         }
     } catch (const EDatabaseError &e) {
-        throw EDatabaseError(QStringLiteral("The library '%1' could not be brought to the current form of a library "
-                                            "and was left as it was: %2")
-                                 .arg(path, e.message()));
+        throw EDatabaseError(QStringLiteral("书库“%1”无法升级到当前的格式，已保持原样。").arg(path), EDatabaseError::Cause::Engine,
+                             e.detail().isEmpty() ? e.message() : e.message() + QStringLiteral("：") + e.detail());
     }
 }
 
@@ -615,14 +625,13 @@ void TADOConnection::Open()
         return;
     const QString path = DataSource();
     if (path.isEmpty())
-        throw EDatabaseError(QStringLiteral("The connection string names no Data Source."));
+        throw EDatabaseError(QStringLiteral("连接字符串没有指明书库文件（Data Source）。"));
     inspect(path);
 
     Handle h;
     engine::open(h, path, SQLITE_OPEN_READWRITE);
     if (sqlite3_db_readonly(h.db, "main") == 1)
-        throw EDatabaseError(QStringLiteral("The library '%1' is read-only; changes could not be kept.").arg(path),
-                             EDatabaseError::Cause::ReadOnly);
+        throw EDatabaseError(QStringLiteral("书库“%1”是只读的，改动无法保存。").arg(path), EDatabaseError::Cause::ReadOnly);
     try {
         configure(h.db);
     } catch (const EDatabaseError &) {

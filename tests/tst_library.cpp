@@ -3,6 +3,7 @@
 // an earlier schema is upgraded in place, and backups come and go back.
 #include "store/backup.h"
 #include "store/catalogue.h"
+#include "store/search.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "testsupport.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -205,7 +208,7 @@ private slots:
         t.start();
         const QString message = openError(lib);
         QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
-        QVERIFY2(message.contains(QLatin1String("another program")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("另一个程序")), qPrintable(message));
         QVERIFY2(!message.contains(QLatin1String("Unrecognized")), qPrintable(message));
     }
 
@@ -231,7 +234,7 @@ private slots:
         if (root)
             QCOMPARE(setresuid(65534, 65534, 0), 0);
         const QString message = openError(lib);
-        QVERIFY2(message.contains(folder) && message.contains(QLatin1String("read-only")), qPrintable(message));
+        QVERIFY2(message.contains(folder) && message.contains(QStringLiteral("只读")), qPrintable(message));
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"vlbook.mdb"});
     }
 
@@ -308,25 +311,33 @@ private slots:
             // What .dump writes and a restore runs: the schema's own text,
             // then the rows, on a handle that knows no program function.
             auto restored = plainOpen(file(QStringLiteral("restored.mdb")));
-            // A virtual table's row goes into the schema as it stands, for
-            // the shell knows not the program's tokenizer.
-            for (const QString &sql : plainRows(db.get(), QStringLiteral("SELECT sql FROM sqlite_master WHERE sql NOT NULL "
-                                                                         "AND name NOT LIKE 'sqlite_%' ORDER BY type='index'"))) {
-                if (!sql.startsWith(QLatin1String("CREATE VIRTUAL TABLE"))) {
+            // Tables first (a virtual table's row goes into the schema as it
+            // stands, for the shell knows not the program's tokenizer), then
+            // every table's rows, then indexes and triggers.
+            const QStringList schema = plainRows(db.get(), QStringLiteral("SELECT type||' '||sql FROM sqlite_master WHERE sql "
+                                                                          "NOT NULL AND name NOT LIKE 'sqlite_%' ORDER BY type<>'table'"));
+            for (const QString &entry : schema) {
+                const QString sql = entry.section(u' ', 1);
+                if (entry.startsWith(QLatin1String("table CREATE VIRTUAL TABLE"))) {
+                    const QString name = sql.section(u' ', 3, 3);
+                    QCOMPARE(plainRun(restored.get(), QStringLiteral("PRAGMA writable_schema=ON; INSERT INTO sqlite_schema"
+                                                                     "(type,name,tbl_name,rootpage,sql) VALUES('table','%1',"
+                                                                     "'%1',0,'%2'); PRAGMA writable_schema=OFF")
+                                                          .arg(name, QString(sql).replace(u'\'', QStringLiteral("''")))),
+                             QString());
+                } else if (entry.startsWith(QLatin1String("table "))) {
                     QCOMPARE(plainRun(restored.get(), sql), QString());
-                    continue;
                 }
-                const QString name = sql.section(u' ', 3, 3);
-                QCOMPARE(plainRun(restored.get(), QStringLiteral("PRAGMA writable_schema=ON; INSERT INTO sqlite_schema"
-                                                                 "(type,name,tbl_name,rootpage,sql) VALUES('table','%1',"
-                                                                 "'%1',0,'%2'); PRAGMA writable_schema=OFF")
-                                                      .arg(name, QString(sql).replace(u'\'', QStringLiteral("''")))),
-                         QString());
             }
-            QCOMPARE(plainRun(restored.get(), QStringLiteral("ATTACH '%1' AS lib; INSERT INTO books SELECT * FROM lib.books; "
-                                                             "INSERT INTO units SELECT * FROM lib.units")
-                                                  .arg(lib)),
-                     QString());
+            QCOMPARE(plainRun(restored.get(), QStringLiteral("ATTACH '%1' AS lib").arg(lib)), QString());
+            for (const QString &table : plainRows(db.get(), QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' "
+                                                                           "AND sql NOT LIKE 'CREATE VIRTUAL%'")))
+                QCOMPARE(plainRun(restored.get(), QStringLiteral("INSERT INTO \"%1\" SELECT * FROM lib.\"%1\"").arg(table)),
+                         QString());
+            for (const QString &entry : schema) {
+                if (!entry.startsWith(QLatin1String("table ")))
+                    QCOMPARE(plainRun(restored.get(), entry.section(u' ', 1)), QString());
+            }
             QCOMPARE(plainRows(restored.get(), QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
             QCOMPARE(plainRows(restored.get(), QStringLiteral("SELECT lbm FROM books")), QStringList{"shell"});
         }
@@ -337,6 +348,80 @@ private slots:
         QCOMPARE(Ztking::Dataget(*q, "lbm"), QStringLiteral("shell"));
         auto u = Ztking::Dataread(&c, sqlcat::unitsLevel("1", "$"), QString());
         QCOMPARE(Ztking::Dataget(*u, "utitle"), QStringLiteral("page"));
+
+        // The restore carries no marks of a library; its whole tables make
+        // it one, and it is marked so when first opened.
+        TADOConnection r;
+        r.ConnectionString = TADOConnection::JetConnectionString(file(QStringLiteral("restored.mdb")));
+        r.Open();
+        QCOMPARE(Ztking::Dataget(*Ztking::Dataread(&r, QStringLiteral("pragma application_id"), QString()), "application_id"),
+                 QString::number(TADOConnection::ApplicationId));
+        QCOMPARE(search::find(&r, QStringLiteral("shell"), 0, 10).total, 1);
+        QVERIFY(search::sound(&r));
+    }
+
+    // The library tool answers --help with its usage, refuses options it
+    // does not know, and lays a file only where it was named one.
+    void mklibArguments_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("laid");
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << QString();
+        QTest::newRow("unknown option") << QStringList{"--force", "x.mdb"} << 2 << QString();
+        QTest::newRow("a dash alone") << QStringList{"-x"} << 2 << QString();
+        QTest::newRow("a file") << QStringList{"new.mdb"} << 0 << QStringLiteral("new.mdb");
+        QTest::newRow("a file named like an option") << QStringList{"--", "--help"} << 0 << QStringLiteral("--help");
+        QTest::newRow("nothing") << QStringList() << 2 << QString();
+    }
+    void mklibArguments()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, laid);
+        QProcess tool;
+        tool.setWorkingDirectory(dir->path());
+        tool.start(QStringLiteral(VELLORAN_MKLIB), args);
+        QVERIFY(tool.waitForFinished());
+        QCOMPARE(tool.exitCode(), status);
+        if (args == QStringList{"--help"})
+            QVERIFY(tool.readAllStandardOutput().startsWith("usage: velloran-mklib"));
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), laid.isEmpty() ? QStringList() : QStringList{laid});
+    }
+
+    // Debian's own sqlite3 shell dumps a library holding pages and restores
+    // it into a new file, which opens as a library with its index sound.
+    void stockShellDumpsAndRestores()
+    {
+        const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+        QVERIFY2(!shell.isEmpty(), "setup.sh installs the sqlite3 shell");
+        const QString lib = file(QStringLiteral("vlbook.mdb"));
+        const QString restored = file(QStringLiteral("restored.mdb"));
+        TADOConnection::CreateLibrary(lib);
+        {
+            TADOConnection c;
+            c.ConnectionString = TADOConnection::JetConnectionString(lib);
+            c.Open();
+            Ztking::Datado(&c, sqlcat::bookInsert("$", "类", "L", "1"), QString());
+            Ztking::Datado(&c, sqlcat::unitInsert("1", "$", "山海经", "SHJ", "1"), QString());
+            Ztking::Datado(&c, sqlcat::unitSave("<p>南山经</p>", "南山经之首", "1"), QString());
+        }
+        QProcess dump;
+        dump.setStandardOutputFile(file(QStringLiteral("dump.sql")));
+        dump.start(shell, {lib, QStringLiteral(".dump")});
+        QVERIFY(dump.waitForFinished());
+        QCOMPARE(dump.exitCode(), 0);
+        QProcess load;
+        load.setStandardInputFile(file(QStringLiteral("dump.sql")));
+        load.start(shell, {QStringLiteral("-bail"), restored});
+        QVERIFY(load.waitForFinished());
+        QVERIFY2(load.exitCode() == 0, load.readAllStandardError().constData());
+        TADOConnection r;
+        r.ConnectionString = TADOConnection::JetConnectionString(restored);
+        r.Open();
+        QCOMPARE(search::find(&r, QStringLiteral("南山"), 0, 10).total, 1);
+        QCOMPARE(search::find(&r, QStringLiteral("类"), 0, 10).total, 1);
+        QVERIFY(search::sound(&r));
     }
 
     // A library laid by the earlier schema is upgraded on first open, in one
@@ -382,7 +467,7 @@ private slots:
         auto db = plainOpen(lib);
         QCOMPARE(allRows(db.get()), before);
         if (!upgrades) {
-            QVERIFY2(message.contains(QLatin1String("left as it was")), qPrintable(message));
+            QVERIFY2(message.contains(QStringLiteral("保持原样")), qPrintable(message));
             QCOMPARE(plainRows(db.get(), QStringLiteral("PRAGMA user_version")), QStringList{"1"});
             return;
         }

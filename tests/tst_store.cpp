@@ -9,6 +9,7 @@
 #include "ztking/ztking.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -421,15 +422,18 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("missing file") << QByteArray() << false << QStringLiteral("Could not find file");
-        QTest::newRow("not a database") << QByteArray(4096, 'x') << true << QStringLiteral("Unrecognized database format");
-        QTest::newRow("empty file") << QByteArray() << true << QStringLiteral("not a Velloran library");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("missing file") << QByteArray() << false << QStringLiteral("找不到书库文件") << QString();
+        QTest::newRow("not a database") << QByteArray(4096, 'x') << true << QStringLiteral("不是能识别的书库文件")
+                                        << QStringLiteral("not a database");
+        QTest::newRow("empty file") << QByteArray() << true << QStringLiteral("不是 Velloran 的书库") << QString();
     }
     void openRefuses()
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, exists);
         QFETCH(QString, mentions);
+        QFETCH(QString, detail);
         const QString bad = QDir(lib->folder()).filePath(QStringLiteral("bad %1.mdb").arg(QTest::currentDataTag()));
         if (exists) {
             QFile f(bad);
@@ -444,6 +448,9 @@ private slots:
         } catch (const EDatabaseError &e) {
             QVERIFY2(e.message().contains(bad), qPrintable(e.message()));
             QVERIFY2(e.message().contains(mentions), qPrintable(e.message()));
+            // The reader's words are Chinese; the engine's stay as the detail.
+            QVERIFY2(!e.message().contains(QRegularExpression(QStringLiteral("[A-Za-z]{4} "))), qPrintable(e.message()));
+            QVERIFY2(e.detail().contains(detail), qPrintable(e.detail()));
         }
         QVERIFY(!c.Connected());
         QCOMPARE(QFile::exists(bad), exists);
