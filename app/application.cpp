@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include "store/connection.h"
+
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
@@ -10,10 +12,11 @@
 
 #include <exception>
 
-void ShowErrorReport(const QString &message, QWidget *parent)
+void ShowErrorReport(const QString &message, QWidget *parent, const QString &detail)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Velloran"), message, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("errorReport"));
+    box.setDetailedText(detail);
     box.exec();
 }
 
@@ -41,6 +44,8 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
 {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const EDatabaseError &e) {
+        ShowErrorReport(e.message(), activeWindow(), e.detail());
     } catch (const std::exception &e) {
         ShowErrorReport(QString::fromUtf8(e.what()), activeWindow());
     } catch (...) {

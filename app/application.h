@@ -4,8 +4,9 @@
 #include <QApplication>
 
 // Shows an error that no handler of the program took care of: a message box
-// with the message; the program goes on.
-void ShowErrorReport(const QString &message, QWidget *parent = nullptr);
+// with the message, and the engine's own words behind it as its details;
+// the program goes on.
+void ShowErrorReport(const QString &message, QWidget *parent = nullptr, const QString &detail = {});
 
 // Qt does not carry exceptions through its event loop, so every event is
 // delivered inside a guard here: an exception that escapes a handler ends
