@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineScript>
@@ -58,6 +59,74 @@ QString inert(QString html)
 QString restored(QString html)
 {
     return html.replace(inertHttpEquiv(), QStringLiteral("\\1-\\2"));
+}
+
+// The marks of search hits, for any script that makes, counts or reads past
+// them. vlFold makes letter case and full-width forms alike without changing
+// a text's length, so that a place in the folded text is the same place in
+// the text. vlUnmark puts each mark's children in its place and, with join,
+// rejoins the text it had split. vlBare is node without marks: a copy, so
+// that the page goes on showing them while it is read.
+const QString &hitFunctions()
+{
+    static const QString js = QStringLiteral(R"JS(
+function vlFold(s){
+ var l=s.toLowerCase();
+ if(l.length!=s.length){l='';for(var i=0;i<s.length;i++){var c=s[i].toLowerCase();l+=c.length==1?c:s[i];}}
+ return l.replace(/[\uFF01-\uFF5E]/g,function(c){return String.fromCharCode(c.charCodeAt(0)-0xFEE0);});
+}
+function vlUnmark(root,sel,join){
+ var parents=new Set();
+ root.querySelectorAll(sel).forEach(function(m){
+  var p=m.parentNode;
+  while(m.firstChild)p.insertBefore(m.firstChild,m);
+  p.removeChild(m);parents.add(p);
+ });
+ if(join)parents.forEach(function(p){p.normalize();});
+}
+function vlBare(node,sel){
+ if(!node.querySelector(sel))return node;
+ var copy=node.cloneNode(true);vlUnmark(copy,sel,false);return copy;
+}
+function vlMark(words,token,sel){
+ var keys=[];
+ words.forEach(function(w){w=vlFold(w);if(w&&keys.indexOf(w)<0)keys.push(w);});
+ if(!keys.length||!document.body)return;
+ var walk=document.createTreeWalker(document.body,NodeFilter.SHOW_TEXT),nodes=[],n;
+ while((n=walk.nextNode())){
+  var p=n.parentNode;
+  // Text that is not shown as text, or where a mark would not show.
+  if(p.namespaceURI=='http://www.w3.org/1999/xhtml'&&!p.closest('script,style,textarea,select,iframe,noembed,noframes'))
+   nodes.push(n);
+ }
+ nodes.forEach(function(node){
+  var text=vlFold(node.data),hits=[],kept=[],end=0;
+  keys.forEach(function(k){for(var at=text.indexOf(k);at>=0;at=text.indexOf(k,at+k.length))hits.push([at,at+k.length]);});
+  // Of hits that overlap, the one that starts first wins, then the longer.
+  hits.sort(function(a,b){return a[0]-b[0]||b[1]-a[1];});
+  hits.forEach(function(h){if(h[0]>=end){kept.push(h);end=h[1];}});
+  if(!kept.length)return;
+  // The node gives way to its pieces all at once: one change to the page
+  // per text rather than per hit.
+  var pieces=document.createDocumentFragment(),at=0;
+  kept.forEach(function(h){
+   if(h[0]>at)pieces.appendChild(document.createTextNode(node.data.slice(at,h[0])));
+   var mark=document.createElement('mark');
+   mark.setAttribute('data-vlhit',token);
+   mark.style.backgroundColor='yellow';
+   mark.style.color='black';
+   mark.textContent=node.data.slice(h[0],h[1]);
+   pieces.appendChild(mark);
+   at=h[1];
+  });
+  if(at<node.data.length)pieces.appendChild(document.createTextNode(node.data.slice(at)));
+  node.parentNode.replaceChild(pieces,node);
+ });
+ var first=document.querySelector(sel);
+ if(first)first.scrollIntoView({block:'center'});
+}
+)JS");
+    return js;
 }
 
 } // namespace
@@ -203,6 +272,7 @@ void TDocengine::navigate(const QUrl &url, bool followRedirects)
     if (!finished)
         throw EditorError(QStringLiteral("文档在 %1 毫秒内没有载入：").arg(m_timeout) + url.toString());
     ++m_loads;
+    m_hitToken.clear();
     // A new document starts read-only; the editor's view outlives documents.
     setDesignMode(m_design);
 }
@@ -234,9 +304,52 @@ void TDocengine::loadUrl(const QUrl &url)
 
 void TDocengine::setDesignMode(bool on)
 {
+    QString unmark;
+    // Marks left in an editable document would be saved with it.
+    if (on && !m_hitToken.isEmpty())
+        unmark = hitFunctions() + QStringLiteral("vlUnmark(document,") + literal(hitSelector()) + QStringLiteral(",true);");
     m_design = on;
-    call(QStringLiteral("document.designMode=") + (on ? QStringLiteral("'on'") : QStringLiteral("'off'"))
+    call(unmark + QStringLiteral("document.designMode=") + (on ? QStringLiteral("'on'") : QStringLiteral("'off'"))
          + QStringLiteral(";return true;"));
+    if (on)
+        m_hitToken.clear();
+}
+
+QString TDocengine::hitSelector() const
+{
+    return QStringLiteral("mark[data-vlhit=\"%1\"]").arg(m_hitToken);
+}
+
+QString TDocengine::withoutHits(const QString &node) const
+{
+    if (m_hitToken.isEmpty())
+        return node;
+    return QStringLiteral("vlBare(") + node + QLatin1Char(',') + literal(hitSelector()) + QLatin1Char(')');
+}
+
+void TDocengine::markHits(const QStringList &words)
+{
+    if (m_design)
+        return;
+    QString script = hitFunctions();
+    if (!m_hitToken.isEmpty())
+        script += QStringLiteral("vlUnmark(document,") + literal(hitSelector()) + QStringLiteral(",true);");
+    // A value of its own for each round, so that a mark a page kept from a
+    // copy of an earlier round is the page's own, never taken for a hit.
+    m_hitToken = QString::number(QRandomGenerator::global()->generate64(), 36);
+    QStringList list;
+    for (const QString &w : words)
+        list << literal(w);
+    call(script + QStringLiteral("vlMark([") + list.join(QLatin1Char(',')) + QStringLiteral("],") + literal(m_hitToken)
+         + QLatin1Char(',') + literal(hitSelector()) + QStringLiteral(");return true;"));
+}
+
+int TDocengine::hitCount()
+{
+    if (m_hitToken.isEmpty())
+        return 0;
+    return call(QStringLiteral("return document.querySelectorAll(") + literal(hitSelector()) + QStringLiteral(").length;"))
+        .toInt();
 }
 
 bool TDocengine::designMode()
@@ -246,7 +359,9 @@ bool TDocengine::designMode()
 
 QString TDocengine::bodyHtml()
 {
-    return restored(call(QStringLiteral("return document.body?document.body.innerHTML:'';")).toString());
+    return restored(call(hitFunctions() + QStringLiteral("return document.body?") + withoutHits(QStringLiteral("document.body"))
+                         + QStringLiteral(".innerHTML:'';"))
+                        .toString());
 }
 
 void TDocengine::setBodyHtml(const QString &html)
@@ -254,10 +369,12 @@ void TDocengine::setBodyHtml(const QString &html)
     call(QStringLiteral("if(!document.body)document.documentElement.appendChild(document.createElement('body'));"
                         "document.body.innerHTML=")
          + literal(inert(html)) + QStringLiteral(";return true;"));
+    m_hitToken.clear();
 }
 
 QString TDocengine::bodyText()
 {
+    // Marks are inline and leave the text as it was.
     return restored(call(QStringLiteral("return document.body?document.body.innerText:'';")).toString());
 }
 
@@ -268,17 +385,19 @@ QString TDocengine::documentHtml()
     // the body when the page is read again. The parser keeps a processing
     // instruction as a comment that starts with "?"; it is written back as it
     // came, which parses to that same comment again.
-    return restored(call(QStringLiteral(
-                             "var out='',seen=false;"
-                             "for(var n=document.firstChild;n;n=n.nextSibling){"
-                             "var s;"
-                             "if(n.nodeType==1)s=n.outerHTML;"
-                             "else if(n.nodeType==8)s=/^\\?[^>]*$/.test(n.data)?'<'+n.data+'>':'<!--'+n.data+'-->';"
-                             "else if(n.nodeType==7)s='<?'+n.target+' '+n.data+'>';"
-                             "else s=new XMLSerializer().serializeToString(n);"
-                             "out+=(out&&!seen?'\\n':'')+s;"
-                             "if(n==document.documentElement)seen=true;}"
-                             "return out;"))
+    return restored(call(hitFunctions()
+                         + QStringLiteral("var out='',seen=false;"
+                                          "for(var n=document.firstChild;n;n=n.nextSibling){"
+                                          "var s;"
+                                          "if(n.nodeType==1)s=")
+                         + withoutHits(QStringLiteral("n"))
+                         + QStringLiteral(".outerHTML;"
+                                          "else if(n.nodeType==8)s=/^\\?[^>]*$/.test(n.data)?'<'+n.data+'>':'<!--'+n.data+'-->';"
+                                          "else if(n.nodeType==7)s='<?'+n.target+' '+n.data+'>';"
+                                          "else s=new XMLSerializer().serializeToString(n);"
+                                          "out+=(out&&!seen?'\\n':'')+s;"
+                                          "if(n==document.documentElement)seen=true;}"
+                                          "return out;"))
                         .toString());
 }
 
@@ -287,6 +406,7 @@ void TDocengine::write(const QString &html)
     // Closing the written document lets it finish parsing and display.
     call(QStringLiteral("document.open();document.write(") + literal(inert(html))
          + QStringLiteral(");document.close();return true;"));
+    m_hitToken.clear();
     setDesignMode(m_design);
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QVariant>
@@ -50,6 +51,15 @@ public:
     // Runs an editing command on the selection. Colours come as 0x00BBGGRR.
     void execCommand(const QString &command, bool showUi, const QVariant &value);
 
+    // Marks every occurrence of each word in the body, letter case and
+    // full-width forms aside, and scrolls the first into view; marks made
+    // before go first, and no words leaves none. Only outside designMode:
+    // marks live only while the page is read, and are left out of every
+    // read-back. A word split across elements is not found.
+    void markHits(const QStringList &words);
+    // How many marks markHits left in the page.
+    int hitCount();
+
     // Runs body (the body of a function) in the application's script world
     // and returns its result; a script error or a hang throws EditorError.
     QVariant call(const QString &body);
@@ -66,6 +76,8 @@ protected:
 
 private:
     void navigate(const QUrl &url, bool followRedirects);
+    QString hitSelector() const;
+    QString withoutHits(const QString &node) const;
 
     QTemporaryDir m_dir;
     QString m_library;
@@ -76,4 +88,6 @@ private:
     bool m_design = false;
     int m_loads = 0;
     int m_timeout = 30000;
+    // The value of this round of marks; empty while the document has none.
+    QString m_hitToken;
 };

@@ -4,12 +4,13 @@
 // or for editing in place, and reads it back as the whole document, the
 // body's markup or its plain text. Pictures of the image library are named in
 // stored pages by the token "#Tuku·vostrelan#", which becomes the library's
-// file URL while the page is shown.
+// file URL while the page is shown. Ctrl+F opens a find bar under the page.
 #pragma once
 
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <stdexcept>
@@ -24,6 +25,7 @@ class QTabWidget;
 class QToolBar;
 class QWebEngineView;
 class TDocengine;
+class TFindbar;
 
 // A failure of the document engine (including a call that hangs) or of
 // reading a template file. The message is UTF-8.
@@ -60,6 +62,16 @@ public:
     QString htmlgetBody();
     QString htmlgetBodyx();
     QString htmlgetBodytxt();
+
+    // Marks the hits of a library search in the page being read: every
+    // occurrence of each word (given case-folded), full-width forms taken
+    // for their plain ones, on a yellow ground, the first scrolled into view.
+    // Replaces the marks of an earlier call; does nothing in the editing
+    // view. The marks are never read back, and go with the reading view or
+    // the document. A word split across elements is not found.
+    void highlightHits(const QStringList &words);
+    // How many marks highlightHits left in the page.
+    int highlightedHits();
 
     // Copies every picture of the page that is not yet in the library into
     // it, named v + "_" + five random characters + the picture's file name,
@@ -103,6 +115,7 @@ private:
     QWidget *ts1;
     QWidget *ts2;
     QWebEngineView *wb1;
+    TFindbar *m_find;
     QPlainTextEdit *mmo1;
     QColorDialog *dlgColor1;
     QInputDialog *dlgInput1;

@@ -1,6 +1,7 @@
 #include "editor/editor.h"
 
 #include "editor/docengine.h"
+#include "editor/findbar.h"
 #include "editor/toolicons.h"
 #include "ztking/ztking.h"
 
@@ -292,6 +293,9 @@ TZthtmleditorx::TZthtmleditorx(QWidget *parent) : QWidget(parent)
     m_doc->setObjectName(QStringLiteral("doc"));
     wb1->setPage(m_doc);
     page1->addWidget(wb1);
+    m_find = new TFindbar(wb1, ts1);
+    m_find->setObjectName(QStringLiteral("findbar"));
+    page1->addWidget(m_find);
 
     ts2 = new QWidget(pgc1);
     ts2->setObjectName(QStringLiteral("ts2"));
@@ -547,6 +551,7 @@ void TZthtmleditorx::htmlsetAll(const QString &v, const QString &EditorTitle, in
         m_doc->loadHtml(s);
     else if (lx == 1)
         m_doc->loadUrl(QUrl::fromUserInput(s));
+    m_find->forget();
 }
 
 void TZthtmleditorx::htmlsetBody(const QString &v, const QString &EditorTitle)
@@ -555,6 +560,7 @@ void TZthtmleditorx::htmlsetBody(const QString &v, const QString &EditorTitle)
     const QString s = expandTokens(v);
     selectFirstTab();
     m_doc->write(s);
+    m_find->forget();
 }
 
 QString TZthtmleditorx::htmlgetAll()
@@ -586,6 +592,16 @@ QString TZthtmleditorx::htmlgetBodytxt()
 {
     selectFirstTab();
     return m_doc->bodyText();
+}
+
+void TZthtmleditorx::highlightHits(const QStringList &words)
+{
+    m_doc->markHits(words);
+}
+
+int TZthtmleditorx::highlightedHits()
+{
+    return m_doc->hitCount();
 }
 
 void TZthtmleditorx::pgc1Change(int index)
