@@ -1,11 +1,15 @@
 #include "book/shelf.h"
 
+#include "store/bin.h"
 #include "store/catalogue.h"
+#include "store/drafts.h"
+#include "store/history.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "store/search.h"
 #include "ztking/ztking.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 
@@ -112,6 +116,7 @@ QStringList deleteItem(TADOConnection *db, const Table &t, const QString &key, b
     QStringList gone;
     for (const Query q = read(db, t.subtree(key)); !q->Eof(); q->Next())
         gone << field(q, "id");
+    bin::keep(db, books, gone, QDateTime::currentDateTimeUtc());
     if (books) {
         // Chapters of every book share one numbering: the gaps these books'
         // chapters leave close, from the last one down so that each
@@ -323,9 +328,15 @@ void renameUnit(TADOConnection *db, const QString &key, const QString &title)
 
 void savePage(TADOConnection *db, const QString &key, const QString &html, const QString &bodyText)
 {
+    Transaction tx(db);
+    // The document replaced becomes a version of the page; a clean save
+    // ends its draft.
+    history::keepPrevious(db, key, QDateTime::currentDateTimeUtc());
     // The plain text is kept escaped like every stored text, so that the
     // filter finds apostrophes and "go" in it.
     requireRow(run(db, sqlcat::unitSave(Dataesc(html), Dataesc(bodyText), key)), QStringLiteral("此页"));
+    drafts::drop(db, key);
+    tx.commit();
 }
 
 } // namespace shelf

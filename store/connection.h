@@ -88,7 +88,7 @@ public:
     static void CreateLibrary(const QString &path);
 
     static constexpr int ApplicationId = 0x564c424b; // "VLBK"
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
 
 private:
     // The engine's handle stays inside the store (store/engine.h).

@@ -50,6 +50,7 @@ public:
     Statement &bind(int i, const QString &text);
     Statement &bind(int i, const QByteArray &utf8);
     Statement &bind(int i, qint64 value);
+    Statement &bindBlob(int i, const QByteArray &bytes);
     // Steps once: true while there is a row.
     bool step();
     // Runs to the end, for statements without rows.
@@ -61,6 +62,7 @@ public:
     double real(int column) const;
     QString text(int column) const;
     QByteArray utf8(int column) const;
+    QByteArray blob(int column) const;
     bool isNull(int column) const;
 
 private:

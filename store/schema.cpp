@@ -62,6 +62,45 @@ extern const char *const UpgradeFromVersion1 =
 #undef VL_UNITS_COLUMNS
 #undef VL_UNITS_INDEXES
 
+// The bin keeps the rows a delete removed, as they were, under the item
+// the reader deleted: where it stood, when, and the pictures its pages use.
+// A page's versions are its earlier documents, compressed; page_saves holds
+// when each page's current document was saved. A draft is the unsaved
+// document of a page in editing.
+extern const char *const KeepingSchema =
+    "CREATE TABLE IF NOT EXISTS bin_items (\n"
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+    "  kind INTEGER NOT NULL,\n"         // 0 a bookshelf item, 1 a unit
+    "  root INTEGER NOT NULL,\n"         // the key of the item deleted
+    "  name TEXT NOT NULL,\n"            // its name as stored
+    "  parent TEXT NOT NULL,\n"          // the jb it stood under
+    "  book TEXT NOT NULL DEFAULT '',\n" // a unit's book
+    "  book_name TEXT NOT NULL DEFAULT '',\n"
+    "  position INTEGER NOT NULL,\n"
+    "  place TEXT NOT NULL,\n"           // where it stood, as the reader reads it
+    "  deleted_at TEXT NOT NULL,\n"      // UTC, ISO 8601
+    "  pages INTEGER NOT NULL\n"
+    ");\n"
+    "CREATE TABLE IF NOT EXISTS bin_books (item INTEGER NOT NULL, id INTEGER NOT NULL, jb TEXT, lbm TEXT, lbmpy TEXT,\n"
+    "  px INTEGER);\n"
+    "CREATE INDEX IF NOT EXISTS bin_books_item ON bin_books (item);\n"
+    "CREATE TABLE IF NOT EXISTS bin_units (item INTEGER NOT NULL, id INTEGER NOT NULL, sc TEXT, jb TEXT, utitle TEXT,\n"
+    "  utpy TEXT, ucon TEXT, ucontxt TEXT, ucpy TEXT, px INTEGER);\n"
+    "CREATE INDEX IF NOT EXISTS bin_units_item ON bin_units (item);\n"
+    "CREATE TABLE IF NOT EXISTS bin_pictures (item INTEGER NOT NULL, name TEXT NOT NULL);\n"
+    "CREATE INDEX IF NOT EXISTS bin_pictures_item ON bin_pictures (item);\n"
+    "CREATE TABLE IF NOT EXISTS page_history (\n"
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+    "  unit INTEGER NOT NULL,\n"
+    "  saved_at TEXT NOT NULL,\n"        // when this document was saved, UTC
+    "  size INTEGER NOT NULL,\n"         // its bytes as UTF-8
+    "  first_line TEXT NOT NULL,\n"
+    "  document BLOB NOT NULL\n"         // zlib-compressed UTF-8, as stored (escaped)
+    ");\n"
+    "CREATE INDEX IF NOT EXISTS page_history_unit ON page_history (unit, saved_at);\n"
+    "CREATE TABLE IF NOT EXISTS page_saves (unit INTEGER PRIMARY KEY, saved_at TEXT NOT NULL);\n"
+    "CREATE TABLE IF NOT EXISTS drafts (unit INTEGER PRIMARY KEY, kept_at TEXT NOT NULL, document TEXT NOT NULL);\n";
+
 extern const LibraryColumn LibraryColumns[] = {
     {"books", "id", ColumnKind::Key},        {"books", "jb", ColumnKind::Text},
     {"books", "lbm", ColumnKind::Text},      {"books", "lbmpy", ColumnKind::Text},

@@ -10,6 +10,11 @@ extern const char *const LibrarySchema;
 // The steps that bring a library of schema version 1 to the current one.
 extern const char *const UpgradeFromVersion1;
 
+// What keeps a reader's work from slips: the recycle bin, each page's
+// earlier versions and the drafts of pages being edited. Laid in a fresh
+// library and, when missing, in one of an earlier form.
+extern const char *const KeepingSchema;
+
 // What the engine guarantees about a column's values, which decides how the
 // dialect may compare it: Key is the table's integer key, Whole an integer
 // that a check keeps whole, Text a column of text affinity.

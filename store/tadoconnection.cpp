@@ -401,15 +401,14 @@ void upgrade(sqlite3 *db, const QString &path, const search::Progress &progress)
         try {
             if (version == 1)
                 exec(db, UpgradeFromVersion1);
+            exec(db, KeepingSchema);
             if (!searchindex::laid(db)) {
                 exec(db, searchindex::Unlay);
                 exec(db, searchindex::Schema);
                 searchindex::rebuild(db, progress);
-            } else if (version < TADOConnection::SchemaVersion && !unmarked) {
-                searchindex::rebuild(db, progress);
             } else {
-                // A dump carries the index with the rows it was made from;
-                // what changed since is logged and taken in here.
+                // An index of the current form (a dump carries it with the
+                // rows it was made from) takes in what changed since.
                 searchindex::catchUp(db, progress);
             }
             exec(db, QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
@@ -503,6 +502,13 @@ Statement &Statement::bind(int i, qint64 value)
     return *this;
 }
 
+Statement &Statement::bindBlob(int i, const QByteArray &bytes)
+{
+    if (sqlite3_bind_blob(m_st, i, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+        raise(m_db);
+    return *this;
+}
+
 bool Statement::step()
 {
     const int rc = sqlite3_step(m_st);
@@ -546,6 +552,12 @@ QByteArray Statement::utf8(int column) const
 {
     const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_st, column));
     return QByteArray(t, sqlite3_column_bytes(m_st, column));
+}
+
+QByteArray Statement::blob(int column) const
+{
+    const auto *b = static_cast<const char *>(sqlite3_column_blob(m_st, column));
+    return QByteArray(b, sqlite3_column_bytes(m_st, column));
 }
 
 bool Statement::isNull(int column) const
@@ -714,6 +726,7 @@ void TADOConnection::CreateLibrary(const QString &path)
         engine::open(h, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         exec(h.db, LibrarySchema);
         exec(h.db, searchindex::Schema);
+        exec(h.db, KeepingSchema);
         exec(h.db, QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
                        .arg(ApplicationId)
                        .arg(SchemaVersion)
