@@ -4,6 +4,7 @@
 // live beside their pages; pictures go only when nothing uses them.
 #include "book/shelf.h"
 #include "store/bin.h"
+#include "store/draftkeeper.h"
 #include "store/drafts.h"
 #include "store/history.h"
 #include "store/search.h"
@@ -259,6 +260,30 @@ private slots:
         shelf::savePage(db, a, "<p>saved</p>", "saved");
         shelf::deleteUnit(db, b);
         QVERIFY(drafts::all(db).isEmpty());
+    }
+
+    // Drafts written beside the window keep the newest document of each
+    // page, and an end queued after them wins.
+    void draftsBesideTheWindow()
+    {
+        const QString book = add(add("$", "类"), "书");
+        const QString chapter = unit(book, "$", "章");
+        const QString a = unit(book, chapter, "甲");
+        const QString b = unit(book, chapter, "乙");
+        {
+            DraftKeeper keeper(lib->path(), nullptr);
+            for (int i = 0; i < 50; ++i)
+                keeper.keep(a, QStringLiteral("<p>%1</p>").arg(i));
+            keeper.keep(b, "<p>b</p>");
+            keeper.flush();
+            QCOMPARE(drafts::all(db).size(), 2);
+            QCOMPARE(drafts::all(db).first().document, QStringLiteral("<p>49</p>"));
+            keeper.keep(b, "<p>b2</p>");
+            keeper.forget(b);
+        }
+        const QList<drafts::Draft> left = drafts::all(db);
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(left.first().unit, a);
     }
 
     // Removing for good takes the pictures that nothing else uses.
