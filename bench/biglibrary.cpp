@@ -20,7 +20,24 @@ const QString UnitWord = QStringLiteral("lantern");
 const QString BookWordStart = QStringLiteral("rive");
 const QString BookWord = QStringLiteral("river");
 
+const QStringList Phrases{
+    "春眠不觉晓", "处处闻啼鸟", "夜来风雨声", "花落知多少", "床前明月光", "疑是地上霜", "举头望明月",
+    "低头思故乡", "白日依山尽", "黄河入海流", "欲穷千里目", "更上一层楼", "读书破万卷", "下笔如有神",
+    "学而时习之", "温故而知新", "三人行必有我师", "知之为知之", "山重水复疑无路", "柳暗花明又一村",
+    "海内存知己", "天涯若比邻", "长风破浪会有时", "直挂云帆济沧海", "落霞与孤鹜齐飞", "秋水共长天一色",
+    "桃花潭水深千尺", "会当凌绝顶", "一览众山小", "采菊东篱下"};
+const QStringList Titles{"诗经", "楚辞", "史记", "汉书", "论语", "孟子", "庄子", "文选", "唐诗", "宋词",
+                         "山海经", "水经注", "世说新语", "梦溪笔谈", "天工开物", "本草纲目", "徐霞客游记"};
+
 namespace {
+
+// No word holds the unit word or the book word, so only the pages and books
+// laid with them match their filters.
+const QStringList Words{"the",    "reader's", "notes",  "library", "chapter", "page",    "quiet",   "morning",
+                        "autumn", "spring",   "wind",   "rain",    "moon",    "mountain", "letter", "ink",
+                        "brush",  "paper",    "window", "garden",  "bridge",  "travel",  "memory",  "winter",
+                        "summer", "willow",   "blossom", "silver", "stone",   "cloud",   "thread",  "book",
+                        "margin", "copy",     "study",  "teacher", "student", "poem",    "tea",     "kept"};
 
 const QString LargestBook = QStringLiteral("万页书 largest");
 const QString ThousandBook = QStringLiteral("千页书 thousand");
@@ -31,21 +48,6 @@ const QString PictureBook = QStringLiteral("图文书 pictures");
 const QString PicturePage = QStringLiteral("大图页 one megabyte");
 const QString SmallBook = QStringLiteral("小书 small");
 
-const QStringList Phrases{
-    "春眠不觉晓", "处处闻啼鸟", "夜来风雨声", "花落知多少", "床前明月光", "疑是地上霜", "举头望明月",
-    "低头思故乡", "白日依山尽", "黄河入海流", "欲穷千里目", "更上一层楼", "读书破万卷", "下笔如有神",
-    "学而时习之", "温故而知新", "三人行必有我师", "知之为知之", "山重水复疑无路", "柳暗花明又一村",
-    "海内存知己", "天涯若比邻", "长风破浪会有时", "直挂云帆济沧海", "落霞与孤鹜齐飞", "秋水共长天一色",
-    "桃花潭水深千尺", "会当凌绝顶", "一览众山小", "采菊东篱下"};
-// No word holds the unit word or the book word, so only the pages and books
-// laid with them match their filters.
-const QStringList Words{"the",    "reader's", "notes",  "library", "chapter", "page",    "quiet",   "morning",
-                        "autumn", "spring",   "wind",   "rain",    "moon",    "mountain", "letter", "ink",
-                        "brush",  "paper",    "window", "garden",  "bridge",  "travel",  "memory",  "winter",
-                        "summer", "willow",   "blossom", "silver", "stone",   "cloud",   "thread",  "book",
-                        "margin", "copy",     "study",  "teacher", "student", "poem",    "tea",     "kept"};
-const QStringList Titles{"诗经", "楚辞", "史记", "汉书", "论语", "孟子", "庄子", "文选", "唐诗", "宋词",
-                         "山海经", "水经注", "世说新语", "梦溪笔谈", "天工开物", "本草纲目", "徐霞客游记"};
 const QStringList NameWords{BookWord, "meadow", "lamp", "harbour", "orchard"};
 
 constexpr int Categories = 50;

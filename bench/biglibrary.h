@@ -24,6 +24,10 @@ extern const QString UnitWord;
 // whole.
 extern const QString BookWordStart;
 extern const QString BookWord;
+// The Chinese the library is written in: the phrases of every page's text
+// and the titles in the books' names.
+extern const QStringList Phrases;
+extern const QStringList Titles;
 
 // Lays the library in folder (vlbook.mdb and the pictures of the 1 MB page
 // in folder/pictures). pictureFolder is where the pictures will lie when the

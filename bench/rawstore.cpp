@@ -102,4 +102,16 @@ QByteArray value(sqlite3 *db, const char *sql, const QVariantList &params)
     return QByteArray(bytes, sqlite3_column_bytes(st.get(), 0));
 }
 
+NoTriggers::NoTriggers(sqlite3 *db)
+    : m_db(db)
+{
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) != SQLITE_OK)
+        fail(db, "SQLITE_DBCONFIG_ENABLE_TRIGGER");
+}
+
+NoTriggers::~NoTriggers()
+{
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
+}
+
 } // namespace raw

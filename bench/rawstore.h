@@ -27,4 +27,18 @@ void exec(sqlite3 *db, const char *sql);
 // The first column of the first row, or an empty array.
 QByteArray value(sqlite3 *db, const char *sql, const QVariantList &params = {});
 
+// While it lives, the connection's statements fire no triggers: a floor then
+// writes rows without the work the triggers add.
+class NoTriggers
+{
+public:
+    explicit NoTriggers(sqlite3 *db);
+    ~NoTriggers();
+    NoTriggers(const NoTriggers &) = delete;
+    NoTriggers &operator=(const NoTriggers &) = delete;
+
+private:
+    sqlite3 *m_db;
+};
+
 } // namespace raw
