@@ -101,6 +101,10 @@ extern const char *const KeepingSchema =
     "CREATE TABLE IF NOT EXISTS page_saves (unit INTEGER PRIMARY KEY, saved_at TEXT NOT NULL);\n"
     "CREATE TABLE IF NOT EXISTS drafts (unit INTEGER PRIMARY KEY, kept_at TEXT NOT NULL, document TEXT NOT NULL);\n";
 
+// What a book's outline reads (its units' keys, parents, titles and
+// places) in order, from one index without touching the pages.
+extern const char *const OutlineIndex = "CREATE INDEX IF NOT EXISTS units_outline ON units (sc, px, id, jb, utitle);\n";
+
 extern const LibraryColumn LibraryColumns[] = {
     {"books", "id", ColumnKind::Key},        {"books", "jb", ColumnKind::Text},
     {"books", "lbm", ColumnKind::Text},      {"books", "lbmpy", ColumnKind::Text},

@@ -14,6 +14,8 @@ extern const char *const UpgradeFromVersion1;
 // earlier versions and the drafts of pages being edited. Laid in a fresh
 // library and, when missing, in one of an earlier form.
 extern const char *const KeepingSchema;
+// The index a book's outline is read from.
+extern const char *const OutlineIndex;
 
 // What the engine guarantees about a column's values, which decides how the
 // dialect may compare it: Key is the table's integer key, Whole an integer

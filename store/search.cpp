@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <future>
 #include <cmath>
 #include <vector>
 
@@ -640,6 +641,22 @@ struct Ranked
     double score;
 };
 
+// The units from first to last (keys) that hold every phrase of match,
+// with their rank.
+std::vector<Ranked> scoreUnits(sqlite3 *db, const QByteArray &match, qint64 first, qint64 last)
+{
+    std::vector<Ranked> out;
+    out.reserve(4096);
+    Statement st(db, "SELECT rowid, velloran_rank(search_units) FROM search_units "
+                     "WHERE search_units MATCH ? AND rowid BETWEEN ? AND ?");
+    st.bind(1, match).bind(2, first).bind(3, last);
+    while (st.step()) {
+        const double score = st.real(1);
+        out.push_back({false, st.integer(0), score >= 1e6, -score});
+    }
+    return out;
+}
+
 QSet<qint64> goneKeys(sqlite3 *db, int kind)
 {
     QSet<qint64> keys;
@@ -650,62 +667,82 @@ QSet<qint64> goneKeys(sqlite3 *db, int kind)
     return keys;
 }
 
-Hit describe(sqlite3 *db, const Ranked &r, const QStringList &words)
+// Reads what a result shows: its path, a snippet and its number of hits.
+class Describer
 {
-    Hit hit;
-    hit.isBook = r.isBook;
-    hit.key = QString::number(r.key);
-    hit.titleHit = r.titleHit;
-    Statement book(db, "SELECT jb, lbm FROM books WHERE id = ?");
-    auto bookPath = [&](qint64 key) {
-        QStringList path;
-        // A bookshelf item's chain up to its category; the levels are few.
-        for (int depth = 0; depth < 64; ++depth) {
-            book.bind(1, key);
-            if (!book.step())
-                break;
-            path.prepend(Dataunesc(book.text(1)));
-            const QString up = book.text(0);
-            book.reset();
+public:
+    Describer(sqlite3 *db, const QStringList &words)
+        : m_words(words)
+        , m_book(db, "SELECT jb, lbm FROM books WHERE id = ?")
+        , m_unit(db, "SELECT sc, jb, utitle, ucontxt FROM units WHERE id = ?")
+        , m_parent(db, "SELECT jb, utitle FROM units WHERE id = ?")
+    {
+    }
+
+    Hit operator()(const Ranked &r)
+    {
+        Hit hit;
+        hit.isBook = r.isBook;
+        hit.key = QString::number(r.key);
+        hit.titleHit = r.titleHit;
+        if (r.isBook) {
+            hit.bookKey = hit.key;
+            hit.path = bookPath(r.key);
+            hit.hits = hit.path.isEmpty() ? 0 : occurrences(fold(hit.path.last()), m_words);
+            return hit;
+        }
+        m_unit.bind(1, r.key);
+        if (!m_unit.step()) {
+            m_unit.reset();
+            return hit;
+        }
+        hit.bookKey = m_unit.text(0);
+        const QString title = Dataunesc(m_unit.text(2));
+        const QString body = Dataunesc(m_unit.text(3));
+        QString up = m_unit.text(1);
+        m_unit.reset();
+        QStringList units{title};
+        for (int depth = 0; depth < 256 && up != QLatin1String("$"); ++depth) {
             bool ok = false;
-            key = up.toLongLong(&ok);
+            m_parent.bind(1, up.toLongLong(&ok));
+            if (!ok || !m_parent.step())
+                break;
+            units.prepend(Dataunesc(m_parent.text(1)));
+            up = m_parent.text(0);
+            m_parent.reset();
+        }
+        m_parent.reset();
+        m_book.bind(1, hit.bookKey.toLongLong());
+        hit.path = (m_book.step() ? QStringList{Dataunesc(m_book.text(1))} : QStringList()) + units;
+        m_book.reset();
+        hit.snippet = snippetOf(body, m_words);
+        hit.hits = occurrences(fold(title), m_words) + occurrences(fold(body), m_words);
+        return hit;
+    }
+
+private:
+    // A bookshelf item's chain up to its category; the levels are few.
+    QStringList bookPath(qint64 key)
+    {
+        QStringList path;
+        for (int depth = 0; depth < 64; ++depth) {
+            m_book.bind(1, key);
+            if (!m_book.step())
+                break;
+            path.prepend(Dataunesc(m_book.text(1)));
+            bool ok = false;
+            key = m_book.text(0).toLongLong(&ok);
+            m_book.reset();
             if (!ok)
                 break;
         }
-        book.reset();
+        m_book.reset();
         return path;
-    };
-    if (r.isBook) {
-        hit.bookKey = hit.key;
-        hit.path = bookPath(r.key);
-        hit.hits = hit.path.isEmpty() ? 0 : occurrences(fold(hit.path.last()), words);
-        return hit;
     }
-    Statement unit(db, "SELECT sc, jb, utitle, ucontxt FROM units WHERE id = ?");
-    unit.bind(1, r.key);
-    if (!unit.step())
-        return hit;
-    hit.bookKey = unit.text(0);
-    const QString title = Dataunesc(unit.text(2));
-    const QString body = Dataunesc(unit.text(3));
-    QStringList units{title};
-    QString up = unit.text(1);
-    Statement parent(db, "SELECT jb, utitle FROM units WHERE id = ?");
-    for (int depth = 0; depth < 256 && up != QLatin1String("$"); ++depth) {
-        bool ok = false;
-        parent.bind(1, up.toLongLong(&ok));
-        if (!ok || !parent.step())
-            break;
-        units.prepend(Dataunesc(parent.text(1)));
-        up = parent.text(0);
-        parent.reset();
-    }
-    book.bind(1, hit.bookKey.toLongLong());
-    hit.path = (book.step() ? QStringList{Dataunesc(book.text(1))} : QStringList()) + units;
-    hit.snippet = snippetOf(body, words);
-    hit.hits = occurrences(fold(title), words) + occurrences(fold(body), words);
-    return hit;
-}
+
+    QStringList m_words;
+    Statement m_book, m_unit, m_parent;
+};
 
 } // namespace
 
@@ -776,14 +813,35 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
     const size_t books = ranked.size();
     {
         const QSet<qint64> gone = goneKeys(h, 1);
-        Statement st(h, "SELECT rowid, velloran_rank(search_units) FROM search_units WHERE search_units MATCH ?");
-        st.bind(1, all);
-        ranked.reserve(4096);
-        while (st.step()) {
-            const qint64 key = st.integer(0);
-            const double score = st.real(1);
-            if (gone.isEmpty() || !gone.contains(key))
-                ranked.push_back({false, key, score >= 1e6, -score});
+        qint64 first = 0, last = 0;
+        {
+            Statement span(h, "SELECT coalesce(min(id), 0), coalesce(max(id), 0) FROM units");
+            span.step();
+            first = span.integer(0);
+            last = span.integer(1);
+        }
+        // A large library is scored in two halves at once, the upper one on
+        // a reader of its own: most of a common word's time is reading where
+        // it stands in each of its pages.
+        std::future<std::vector<Ranked>> upper;
+        qint64 middle = last;
+        if (last - first > 20000 && !db->InTransaction()) {
+            middle = first + (last - first) / 2;
+            upper = std::async(std::launch::async, [path = db->DataSource(), all, middle, last] {
+                engine::Handle reader;
+                engine::open(reader, path, SQLITE_OPEN_READONLY);
+                return scoreUnits(reader.db, all, middle + 1, last);
+            });
+        }
+        std::vector<Ranked> lower = scoreUnits(h, all, first, middle);
+        if (upper.valid()) {
+            std::vector<Ranked> more = upper.get();
+            lower.insert(lower.end(), more.begin(), more.end());
+        }
+        ranked.reserve(ranked.size() + lower.size());
+        for (const Ranked &r : lower) {
+            if (gone.isEmpty() || !gone.contains(r.key))
+                ranked.push_back(r);
         }
     }
     const auto better = [](const Ranked &a, const Ranked &b) {
@@ -801,8 +859,9 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
     std::partial_sort(unitsFrom, cut, ranked.end(), better);
     Results out;
     out.total = qint64(ranked.size());
+    Describer describe(h, words);
     for (qsizetype i = std::max(0, offset); i < want && i < qsizetype(ranked.size()); ++i)
-        out.hits.append(describe(h, ranked[size_t(i)], words));
+        out.hits.append(describe(ranked[size_t(i)]));
     return out;
 }
 

@@ -402,6 +402,7 @@ void upgrade(sqlite3 *db, const QString &path, const search::Progress &progress)
             if (version == 1)
                 exec(db, UpgradeFromVersion1);
             exec(db, KeepingSchema);
+            exec(db, OutlineIndex);
             if (!searchindex::laid(db)) {
                 exec(db, searchindex::Unlay);
                 exec(db, searchindex::Schema);
@@ -727,6 +728,7 @@ void TADOConnection::CreateLibrary(const QString &path)
         exec(h.db, LibrarySchema);
         exec(h.db, searchindex::Schema);
         exec(h.db, KeepingSchema);
+        exec(h.db, OutlineIndex);
         exec(h.db, QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
                        .arg(ApplicationId)
                        .arg(SchemaVersion)
