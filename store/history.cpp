@@ -149,63 +149,91 @@ QStringList wordsOf(const QString &text)
 
 QString markChanges(const QString &before, const QString &after)
 {
-    const QStringList a = wordsOf(before), b = wordsOf(after);
-    // The shortest edit script (Myers): fast where the versions are alike,
-    // which versions of one page mostly are.
-    const int n = int(a.size()), m = int(b.size()), max = n + m;
-    std::vector<int> v(size_t(2 * max + 2), 0);
-    std::vector<std::vector<int>> trace;
-    int found = -1;
-    for (int d = 0; d <= max && found < 0; ++d) {
-        trace.push_back(v);
-        for (int k = -d; k <= d; k += 2) {
-            const size_t at = size_t(k + max);
-            int x = (k == -d || (k != d && v[at - 1] < v[at + 1])) ? v[at + 1] : v[at - 1] + 1;
-            int y = x - k;
-            while (x < n && y < m && a[x] == b[y]) {
-                ++x;
-                ++y;
-            }
-            v[at] = x;
-            if (x >= n && y >= m) {
-                found = d;
-                break;
-            }
-        }
-    }
-    // Walk back from the end to the start, collecting the steps.
+    const QStringList wa = wordsOf(before), wb = wordsOf(after);
+    // What both share at the ends is unchanged; only the middle is compared.
+    qsizetype head = 0;
+    while (head < wa.size() && head < wb.size() && wa[head] == wb[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < wa.size() - head && tail < wb.size() - head && wa[wa.size() - 1 - tail] == wb[wb.size() - 1 - tail])
+        ++tail;
+    const QStringList a = wa.mid(head, wa.size() - head - tail), b = wb.mid(head, wb.size() - head - tail);
     struct Step
     {
         char kind; // '=', '+', '-'
         QString word;
     };
     QList<Step> steps;
-    int x = n, y = m;
-    for (int d = found; d > 0; --d) {
-        const std::vector<int> &pv = trace[size_t(d)];
-        const int k = x - y;
-        const size_t at = size_t(k + max);
-        const bool down = k == -d || (k != d && pv[at - 1] < pv[at + 1]);
-        const int pk = down ? k + 1 : k - 1;
-        const int px = pv[size_t(pk + max)];
-        const int py = px - pk;
-        while (x > px && y > py)
-            steps.prepend({'=', a[--x]}), --y;
-        if (down)
-            steps.prepend({'+', b[--y]});
-        else
-            steps.prepend({'-', a[--x]});
+    // The shortest edit script (Myers), keeping of each round only the
+    // diagonals it reached, so memory grows with the square of the number
+    // of changes, not with the length of the page. Past a bound the middle
+    // counts as replaced whole.
+    constexpr int most = 2000;
+    const int n = int(a.size()), m = int(b.size());
+    std::vector<std::vector<int>> trace; // round d holds x for k = -d .. d
+    std::vector<int> v(1, 0);
+    int found = -1;
+    for (int d = 0; d <= std::min(n + m, most) && found < 0; ++d) {
+        std::vector<int> next(size_t(2 * d + 1), 0);
+        for (int k = -d; k <= d; k += 2) {
+            const auto prev = [&](int kk) { return v[size_t(kk + d - 1)]; };
+            int x = d == 0 ? 0 : (k == -d || (k != d && prev(k - 1) < prev(k + 1))) ? prev(k + 1) : prev(k - 1) + 1;
+            int y = x - k;
+            while (x < n && y < m && a[x] == b[y]) {
+                ++x;
+                ++y;
+            }
+            next[size_t(k + d)] = x;
+            if (x >= n && y >= m) {
+                found = d;
+                break;
+            }
+        }
+        trace.push_back(next);
+        v = std::move(next);
     }
-    while (x > 0 && y > 0)
-        steps.prepend({'=', a[--x]}), --y;
+    if (found < 0) {
+        for (const QString &w : a)
+            steps.append({'-', w});
+        for (const QString &w : b)
+            steps.append({'+', w});
+    } else {
+        int x = n, y = m;
+        for (int d = found; d > 0; --d) {
+            const std::vector<int> &pv = trace[size_t(d - 1)];
+            const auto prev = [&](int kk) { return pv[size_t(kk + d - 1)]; };
+            const int k = x - y;
+            const bool down = k == -d || (k != d && prev(k - 1) < prev(k + 1));
+            const int pk = down ? k + 1 : k - 1;
+            const int px = prev(pk);
+            const int py = px - pk;
+            while (x > px && y > py) {
+                steps.prepend({'=', a[--x]});
+                --y;
+            }
+            if (down)
+                steps.prepend({'+', b[--y]});
+            else
+                steps.prepend({'-', a[--x]});
+        }
+        while (x > 0 && y > 0) {
+            steps.prepend({'=', a[--x]});
+            --y;
+        }
+    }
     QString out;
+    for (qsizetype i = 0; i < head; ++i)
+        out += wa[i].toHtmlEscaped();
     char open = '=';
+    const auto close = [&] {
+        if (open == '+')
+            out += QStringLiteral("</ins>");
+        else if (open == '-')
+            out += QStringLiteral("</del>");
+    };
     for (const Step &s : steps) {
         if (s.kind != open) {
-            if (open == '+')
-                out += QStringLiteral("</ins>");
-            else if (open == '-')
-                out += QStringLiteral("</del>");
+            close();
             if (s.kind == '+')
                 out += QStringLiteral("<ins>");
             else if (s.kind == '-')
@@ -214,10 +242,9 @@ QString markChanges(const QString &before, const QString &after)
         }
         out += s.word.toHtmlEscaped();
     }
-    if (open == '+')
-        out += QStringLiteral("</ins>");
-    else if (open == '-')
-        out += QStringLiteral("</del>");
+    close();
+    for (qsizetype i = wa.size() - tail; i < wa.size(); ++i)
+        out += wa[i].toHtmlEscaped();
     return out;
 }
 
