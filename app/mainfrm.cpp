@@ -1,6 +1,7 @@
 #include "mainfrm.h"
 
 #include "application.h"
+#include "searchbox.h"
 #include "store/connection.h"
 #include "store/xcom.h"
 
@@ -17,6 +18,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QThread>
@@ -82,6 +84,13 @@ TForm1::TForm1(QWidget *parent)
     closeButton->setFocusPolicy(Qt::NoFocus);
     closeButton->setAutoRaise(true);
     connect(closeButton, &QToolButton::clicked, this, &TForm1::closeActiveTab);
+    searchBox = new SearchBox(this, corner);
+    searchBox->setFixedWidth(240);
+    connect(searchBox, &SearchBox::opened, this, &TForm1::openFound);
+    auto *findAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this);
+    connect(findAll, &QShortcut::activated, searchBox, &SearchBox::takeFocus);
+    cl->addWidget(searchBox);
+    cl->addSpacing(4);
     cl->addWidget(tabListButton);
     cl->addWidget(closeButton);
     cxPageControl1->setCornerWidget(corner, Qt::TopRightCorner);
@@ -142,6 +151,8 @@ void TForm1::FormShow()
     connection->ConnectionString = TADOConnection::JetConnectionString(libraryFile());
     connection->setConnected(true);
     Adoconn = connection.get();
+    // Results found in a library before this one lead nowhere.
+    searchBox->reset();
     addbookp();
     startCare();
 }
@@ -378,6 +389,23 @@ void TForm1::closeActiveTab()
     cxPageControl1->removeTab(index);
     sheet->hide();
     sheet->deleteLater();
+}
+
+TForm2 *TForm1::currentPage() const
+{
+    QWidget *sheet = cxPageControl1->currentWidget();
+    return sheet ? sheet->findChild<TForm2 *>() : nullptr;
+}
+
+void TForm1::openFound(const search::Hit &hit, const QStringList &words, bool newTab)
+{
+    TForm2 *page = currentPage();
+    // An edit in progress is never disturbed.
+    if (newTab || !page || page->isEditing()) {
+        addbookp();
+        page = currentPage();
+    }
+    page->openFound(hit.bookKey, hit.isBook ? QString() : hit.key, words);
 }
 
 void TForm1::fillTabList()

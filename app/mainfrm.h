@@ -1,9 +1,11 @@
 // The main window: a tab control in which any number of book pages are open
-// side by side, each in a tab of its own, plus the tab that opens a new one.
+// side by side, each in a tab of its own, plus the tab that opens a new one,
+// and the search of the whole library beside the tabs.
 #pragma once
 
 #include "book/book.h"
 #include "store/backup.h"
+#include "store/search.h"
 
 #include <QImage>
 #include <QList>
@@ -18,6 +20,7 @@ class QFrame;
 class QThread;
 class QTabWidget;
 class QToolButton;
+class SearchBox;
 class TADOConnection;
 
 class TForm1 : public QWidget
@@ -31,6 +34,8 @@ public:
     QWidget *cxTabSheet1 = nullptr;
     QToolButton *closeButton = nullptr;
     QToolButton *tabListButton = nullptr;
+    // The whole-library search, at the right end of the tab row.
+    SearchBox *searchBox = nullptr;
     QList<QIcon> il1;
 
     void addbookp();
@@ -52,6 +57,10 @@ private:
     void cxPageControl1Change();
     void closeActiveTab();
     void fillTabList();
+    TForm2 *currentPage() const;
+    // Shows a result of the search in the current book tab, or in a new one
+    // when asked or when the current page is being edited.
+    void openFound(const search::Hit &hit, const QStringList &words, bool newTab);
 
     // What a library that cannot be used leaves the reader to choose.
     enum class WayBack { None, Restore, LayNew };

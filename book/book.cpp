@@ -370,3 +370,53 @@ void TForm2::FormCloseQuery(bool &CanClose)
         CanClose = false;
     }
 }
+
+bool TForm2::isEditing() const
+{
+    return !cxCheckBox1->isChecked();
+}
+
+namespace {
+
+void reveal(TTreeView *tree, TTreeNode *node)
+{
+    for (QTreeWidgetItem *up = node->parent(); up; up = up->parent())
+        up->setExpanded(true);
+    tree->scrollToItem(node);
+}
+
+// The node of key in tree, clearing filter first when it hides the node;
+// clearing reloads the tree.
+TTreeNode *findUnfiltered(TTreeView *tree, QLineEdit *filter, const QString &key)
+{
+    TTreeNode *node = tree->find(key);
+    if (!node && !filter->text().isEmpty()) {
+        filter->clear();
+        node = tree->find(key);
+    }
+    return node;
+}
+
+} // namespace
+
+void TForm2::openFound(const QString &bookKey, const QString &unitKey, const QStringList &words)
+{
+    // Either may have gone from the library since it was found.
+    TTreeNode *book = findUnfiltered(tv1, cxTextEdit1, bookKey);
+    if (!book)
+        return;
+    cxPageControl1->setCurrentWidget(unitKey.isEmpty() ? cxTabSheet1 : cxTabSheet2);
+    reveal(tv1, book);
+    selectBook(book);
+    if (unitKey.isEmpty()) {
+        tv1->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    TTreeNode *unit = findUnfiltered(tv2, cxTextEdit2, unitKey);
+    if (!unit)
+        return;
+    reveal(tv2, unit);
+    showUnit(unit);
+    tv2->setFocus(Qt::OtherFocusReason);
+    Zthtmleditorx1->highlightHits(words);
+}

@@ -97,6 +97,13 @@ public:
 
     // The key of the bookshelf node whose units the chapter tree shows.
     QString shownBook() const;
+    // True while the lock box is unticked and the page is being edited.
+    bool isEditing() const;
+    // Shows a result of the whole-library search as presses on the book and
+    // then on the unit would, clearing the filters that would hide either,
+    // and marks words in the page. An empty unitKey selects the book alone.
+    // The page must not be editing.
+    void openFound(const QString &bookKey, const QString &unitKey, const QStringList &words);
 
     // The welcome page, as the editor receives it.
     static QString welcomePage();
