@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QMap>
 #include <QSet>
 
 #include <functional>
@@ -79,23 +80,26 @@ struct Table
     QString (*subtree)(const QString &);
     QString (*remove)(const QStringList &);
     QString (*setPosition)(const QString &, const QString &);
+    QString (*shift)(const QStringList &, int);
 };
 
 Table booksTable()
 {
     return {[](const QString &jb) { return sqlcat::booksLevelPositions(jb); }, sqlcat::bookPlace,
-            sqlcat::booksCloseGap, sqlcat::bookSubtree, sqlcat::booksDelete, sqlcat::bookSetPosition};
+            sqlcat::booksCloseGap, sqlcat::bookSubtree, sqlcat::booksDelete, sqlcat::bookSetPosition,
+            sqlcat::booksShift};
 }
 
 Table unitsTable(const QString &bookKey)
 {
     return {[bookKey](const QString &jb) { return sqlcat::unitsLevelPositions(bookKey, jb); }, sqlcat::unitPlace,
-            sqlcat::unitsCloseGap, sqlcat::unitSubtree, sqlcat::unitsDelete, sqlcat::unitSetPosition};
+            sqlcat::unitsCloseGap, sqlcat::unitSubtree, sqlcat::unitsDelete, sqlcat::unitSetPosition,
+            sqlcat::unitsShift};
 }
 
 // Runs sql built for keys a slice at a time, so that no statement grows
 // with the size of what is deleted.
-void inSlices(TADOConnection *db, const QStringList &keys, QString (*sql)(const QStringList &))
+void inSlices(TADOConnection *db, const QStringList &keys, const std::function<QString(const QStringList &)> &sql)
 {
     constexpr qsizetype slice = 500;
     for (qsizetype i = 0; i < keys.size(); i += slice)
@@ -164,11 +168,21 @@ QList<Placed> moveItem(TADOConnection *db, const Table &t, const QString &dragge
     for (qsizetype i = 1; i < positions.size(); ++i)
         positions[i] = std::max(positions[i], positions[i - 1] + 1);
     QList<Placed> written;
+    // Rows that move by the same step move in one statement: the siblings
+    // passed over all step by one place.
+    QHash<QString, int> oldPosition;
+    for (qsizetype i = 0; i < was.size(); ++i)
+        oldPosition.insert(was.at(i), before.at(i));
+    QMap<int, QStringList> byStep;
     for (qsizetype i = 0; i < order.size(); ++i) {
         if (was.at(i) == order.at(i) && before.at(i) == positions.at(i))
             continue;
-        run(db, t.setPosition(order.at(i), QString::number(positions.at(i))));
+        byStep[positions.at(i) - oldPosition.value(order.at(i))].append(order.at(i));
         written.append({order.at(i), positions.at(i)});
+    }
+    for (auto it = byStep.cbegin(); it != byStep.cend(); ++it) {
+        if (it.key() != 0)
+            inSlices(db, it.value(), [&t, step = it.key()](const QStringList &keys) { return t.shift(keys, step); });
     }
     tx.commit();
     return written;
