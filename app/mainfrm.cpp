@@ -4,12 +4,17 @@
 #include "searchbox.h"
 #include "store/connection.h"
 #include "store/xcom.h"
+#include "store/search.h"
+#include "editor/docengine.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QProgressDialog>
+#include <QPointer>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -25,6 +30,39 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// Shows how far an upgrade of the library has come once it has taken a
+// second (laying the full-text index of a large library takes longer).
+std::function<bool(qint64, qint64)> upgradeProgress(QWidget *window)
+{
+    auto started = std::make_shared<QElapsedTimer>();
+    auto dialog = std::make_shared<QPointer<QProgressDialog>>();
+    return [window, started, dialog](qint64 done, qint64 total) {
+        if (!started->isValid())
+            started->start();
+        if (!*dialog && started->elapsed() >= 1000 && done < total) {
+            auto *d = new QProgressDialog(QStringLiteral("正在把书库升级到新的格式，并为全文搜索建立索引……"), QString(), 0, 100,
+                                          window);
+            d->setObjectName(QStringLiteral("upgradeProgress"));
+            d->setWindowTitle(QStringLiteral("Velloran"));
+            d->setWindowModality(Qt::WindowModal);
+            d->setCancelButton(nullptr);
+            d->setMinimumDuration(0);
+            d->setAttribute(Qt::WA_DeleteOnClose);
+            *dialog = d;
+        }
+        if (QProgressDialog *d = *dialog) {
+            d->setValue(total > 0 ? int(done * 100 / total) : 0);
+            if (done >= total)
+                d->close();
+        }
+        return true;
+    };
+}
+
+} // namespace
 
 TForm1::TForm1(QWidget *parent)
     : QWidget(parent)
@@ -149,7 +187,14 @@ void TForm1::FormShow()
     connection = std::make_unique<TADOConnection>();
     connection->LoginPrompt = false;
     connection->ConnectionString = TADOConnection::JetConnectionString(libraryFile());
-    connection->setConnected(true);
+    connection->UpgradeProgress = upgradeProgress(this);
+    {
+        // The progress of a long upgrade keeps the window's events going:
+        // a close meanwhile waits until the library is open.
+        const EngineWaits::Hold opening;
+        connection->setConnected(true);
+    }
+    connection->UpgradeProgress = nullptr;
     Adoconn = connection.get();
     // Results found in a library before this one lead nowhere.
     searchBox->reset();
@@ -272,16 +317,29 @@ void TForm1::startCare()
     QThread *thread = QThread::create([this, library, result] {
         try {
             result->outcome = backups::care(library, QDateTime::currentDateTimeUtc(), careStop);
+            // The index takes in what other tools changed, and what
+            // deletes left behind goes, beside the window.
+            if (result->outcome.kind != backups::Outcome::Damaged && !careStop)
+                search::care(library, careStop);
         } catch (const EDatabaseError &e) {
             result->error = e.message();
         }
     });
     thread->setParent(this);
     thread->setObjectName(QStringLiteral("libraryCare"));
-    connect(thread, &QThread::finished, this, [this, thread, result] {
+    // The report of a pass may arrive after stopCare ended it and deleted
+    // its thread: it then names an older pass and is dropped. A report that
+    // may lay a library anew waits until no page waits for the engine.
+    const quint64 pass = ++carePass;
+    connect(thread, &QThread::finished, this, [this, pass, result] {
+        if (pass != carePass)
+            return;
+        care->deleteLater();
         care = nullptr;
-        thread->deleteLater();
-        careDone(result->outcome, result->error);
+        EngineWaits::whenIdle(this, [this, pass, result] {
+            if (pass == carePass)
+                careDone(result->outcome, result->error);
+        });
     });
     care = thread;
     care->start(QThread::LowPriority);
@@ -292,6 +350,7 @@ void TForm1::stopCare()
     if (!care)
         return;
     // A window on its way out takes no report of a pass it cut short.
+    ++carePass;
     care->disconnect(this);
     careStop = true;
     care->wait();
@@ -327,6 +386,12 @@ void TForm1::closeEvent(QCloseEvent *event)
     // Ignored until every question is answered: a save that fails on the
     // way keeps the window open while its error goes to the report.
     event->ignore();
+    // A page waiting for the engine uses the library and itself: the close
+    // comes once the wait is over.
+    if (EngineWaits::active()) {
+        EngineWaits::whenIdle(this, [this] { close(); });
+        return;
+    }
     bool CanClose = false;
     FormCloseQuery(CanClose);
     if (CanClose)
@@ -379,6 +444,19 @@ void TForm1::closeActiveTab()
     if (index <= 0)
         return;
     QWidget *sheet = cxPageControl1->widget(index);
+    closeTab(sheet);
+}
+
+void TForm1::closeTab(QWidget *sheet)
+{
+    const int index = cxPageControl1->indexOf(sheet);
+    if (index <= 0)
+        return;
+    // A page still waiting for its document goes once the wait is over.
+    if (EngineWaits::active()) {
+        EngineWaits::whenIdle(sheet, [this, sheet] { closeTab(sheet); });
+        return;
+    }
     // The page goes with its sheet once unsaved edits are settled.
     for (TForm2 *page : sheet->findChildren<TForm2 *>()) {
         bool CanClose = false;

@@ -56,6 +56,7 @@ private:
     void FormCloseQuery(bool &CanClose);
     void cxPageControl1Change();
     void closeActiveTab();
+    void closeTab(QWidget *sheet);
     void fillTabList();
     TForm2 *currentPage() const;
     // Shows a result of the search in the current book tab, or in a new one
@@ -79,6 +80,9 @@ private:
     std::unique_ptr<TADOConnection> connection;
     bool shownOnce = false;
     QThread *care = nullptr;
+    // Counts the passes started and stopped, so a late report of one that
+    // was stopped is known.
+    quint64 carePass = 0;
     std::atomic_bool careStop{false};
 };
 

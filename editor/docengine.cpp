@@ -194,6 +194,50 @@ QString TDocengine::literal(const QString &text)
     return out;
 }
 
+namespace {
+
+int waitDepth = 0;
+
+} // namespace
+
+EngineWaits *EngineWaits::instance()
+{
+    static EngineWaits *one = new EngineWaits;
+    return one;
+}
+
+bool EngineWaits::active()
+{
+    return waitDepth > 0;
+}
+
+void EngineWaits::whenIdle(QObject *context, std::function<void()> f)
+{
+    QTimer::singleShot(0, context, [context, f = std::move(f)]() mutable {
+        if (!active()) {
+            f();
+            return;
+        }
+        // Inside a wait's loop: once the waits in progress end, try again.
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(instance(), &EngineWaits::ended, context, [context, f, connection]() mutable {
+            disconnect(*connection);
+            whenIdle(context, std::move(f));
+        });
+    });
+}
+
+EngineWaits::Hold::Hold()
+{
+    ++waitDepth;
+}
+
+EngineWaits::Hold::~Hold()
+{
+    if (--waitDepth == 0)
+        emit instance()->ended();
+}
+
 QVariant TDocengine::call(const QString &body)
 {
     struct State
@@ -218,7 +262,10 @@ QVariant TDocengine::call(const QString &body)
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     const auto died = connect(this, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
     timer.start(m_timeout);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    {
+        const EngineWaits::Hold waiting;
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     disconnect(died);
     state->loop = nullptr;
     if (!state->done)
@@ -265,7 +312,10 @@ void TDocengine::navigate(const QUrl &url, bool followRedirects)
     m_navigating = true;
     load(url);
     timer.start(m_timeout);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    {
+        const EngineWaits::Hold waiting;
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     m_navigating = false;
     disconnect(done);
     disconnect(died);

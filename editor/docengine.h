@@ -8,6 +8,7 @@
 // replaces itself.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,6 +16,38 @@
 #include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineUrlRequestInfo>
+
+#include <functional>
+
+// The waits for the engine in progress anywhere in the program. Each spins
+// a nested event loop, and whatever the waiting code uses must outlive it:
+// what would destroy such things (closing a tab or the window, a queued
+// report that may lay a library anew) waits until no wait is in progress.
+class EngineWaits : public QObject
+{
+    Q_OBJECT
+public:
+    static bool active();
+    // Runs f from the event loop once no wait is in progress (at the next
+    // turn when none is), while context lives.
+    static void whenIdle(QObject *context, std::function<void()> f);
+
+    // Held for as long as one wait is in progress.
+    class Hold
+    {
+    public:
+        Hold();
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+    };
+
+signals:
+    void ended();
+
+private:
+    static EngineWaits *instance();
+};
 
 class TDocengine : public QWebEnginePage
 {
