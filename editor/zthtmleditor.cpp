@@ -154,20 +154,6 @@ QString tooLarge()
     return QStringLiteral("大于 %1 MB").arg(downfileLimit / (1024 * 1024));
 }
 
-// Writes bytes into file, which must not exist yet; nothing stays on failure.
-bool writeNew(const QString &file, const QByteArray &bytes)
-{
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    if (out.write(bytes) != bytes.size() || !out.flush()) {
-        out.close();
-        out.remove();
-        return false;
-    }
-    return true;
-}
-
 bool copyLocal(const QString &path, const QString &file, QString *refused)
 {
     const QFileInfo info(path);
@@ -187,14 +173,31 @@ bool copyLocal(const QString &path, const QString &file, QString *refused)
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    // The file may have grown since it was measured.
-    const QByteArray bytes = in.read(downfileLimit + 1);
-    if (bytes.size() > downfileLimit) {
-        if (refused)
-            *refused = tooLarge();
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    // A megabyte at a time; the file may have grown since it was measured.
+    qint64 copied = 0;
+    bool ok = true;
+    while (ok) {
+        const QByteArray chunk = in.read(qint64(1) << 20);
+        if (chunk.isEmpty())
+            break;
+        copied += chunk.size();
+        if (copied > downfileLimit) {
+            if (refused)
+                *refused = tooLarge();
+            ok = false;
+        } else {
+            ok = out.write(chunk) == chunk.size();
+        }
+    }
+    if (!ok || in.error() != QFileDevice::NoError || !out.flush()) {
+        out.close();
+        out.remove();
         return false;
     }
-    return writeNew(file, bytes);
+    return true;
 }
 
 } // namespace
@@ -215,13 +218,33 @@ bool downfile(const QString &url, const QString &file, int timeoutMs, QString *r
     const QString scheme = source.scheme().toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("data"))
         return false;
+    // A data address holds its bytes: one that decodes to more than the
+    // limit is refused before it is decoded.
+    if (scheme == QLatin1String("data")) {
+        const qsizetype comma = url.indexOf(u',');
+        const qsizetype payload = comma < 0 ? 0 : url.size() - comma - 1;
+        const bool base64 = comma > 0 && url.left(comma).endsWith(QLatin1String(";base64"), Qt::CaseInsensitive);
+        if ((base64 ? payload / 4 * 3 : payload / 3) > downfileLimit) {
+            if (refused)
+                *refused = tooLarge();
+            return false;
+        }
+    }
+    // Streamed into a part file beside the target, a small buffer at a
+    // time, so memory stays low whatever comes; a refusal or a failure
+    // leaves nothing behind.
+    QFile part(file + QStringLiteral(".part"));
+    if (!part.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
     QNetworkAccessManager nam;
     QNetworkRequest request(source);
     request.setTransferTimeout(timeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = nam.get(request);
-    QByteArray bytes;
+    reply->setReadBufferSize(qint64(1) << 20);
+    qint64 received = 0;
     bool tooBig = false;
+    bool unwritten = false;
     // Stopped as soon as the picture is known to be too large: by the length
     // the server tells, or else by what has come.
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, &tooBig] {
@@ -230,13 +253,20 @@ bool downfile(const QString &url, const QString &file, int timeoutMs, QString *r
             reply->abort();
         }
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, &bytes, &tooBig] {
-        bytes += reply->read(downfileLimit + 1 - bytes.size());
-        if (bytes.size() > downfileLimit) {
-            tooBig = true;
-            reply->abort();
+    const auto drain = [reply, &part, &received, &tooBig, &unwritten] {
+        while (!tooBig && !unwritten && reply->bytesAvailable() > 0) {
+            const QByteArray chunk = reply->read(qint64(1) << 20);
+            received += chunk.size();
+            if (received > downfileLimit) {
+                tooBig = true;
+                reply->abort();
+            } else if (part.write(chunk) != chunk.size()) {
+                unwritten = true;
+                reply->abort();
+            }
         }
-    });
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, drain);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer timer;
@@ -246,24 +276,25 @@ bool downfile(const QString &url, const QString &file, int timeoutMs, QString *r
     // Paint events still run, so the window keeps drawing while we wait.
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (tooBig) {
-        if (refused)
-            *refused = tooLarge();
-        return false;
-    }
-    if (!reply->isFinished()) {
+    if (reply->isFinished() && reply->error() == QNetworkReply::NoError)
+        drain();
+    const bool whole = reply->isFinished() && reply->error() == QNetworkReply::NoError && !tooBig && !unwritten;
+    if (!reply->isFinished())
         reply->abort();
+    if (tooBig && refused)
+        *refused = tooLarge();
+    if (!whole || !part.flush()) {
+        part.close();
+        part.remove();
         return false;
     }
-    if (reply->error() != QNetworkReply::NoError)
-        return false;
-    bytes += reply->read(downfileLimit + 1 - bytes.size());
-    if (bytes.size() > downfileLimit || reply->bytesAvailable() > 0) {
-        if (refused)
-            *refused = tooLarge();
+    part.close();
+    // The target must still be free; the part file never replaces a file.
+    if (!QFile::rename(part.fileName(), file)) {
+        part.remove();
         return false;
     }
-    return writeNew(file, bytes);
+    return true;
 }
 
 const QString ZthtmleditorName = QStringLiteral("Zthtmleditorx1");

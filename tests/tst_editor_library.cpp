@@ -64,8 +64,22 @@ private:
             s->write(QByteArray("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\n")
                      + (path == "/big.png" ? "Content-Length: " + QByteArray::number(downfileLimit + 1) + "\r\n" : "")
                      + "\r\n");
-            s->write(QByteArray(downfileLimit + 1, 'x'));
-            s->disconnectFromHost();
+            // A megabyte at a time, as a server streams: the server's own
+            // memory never stands in for the client's.
+            auto left = std::make_shared<qint64>(downfileLimit + 1);
+            const auto more = [s, left] {
+                if (s->bytesToWrite() > (1 << 20))
+                    return;
+                if (*left <= 0) {
+                    s->disconnectFromHost();
+                    return;
+                }
+                const qint64 n = std::min<qint64>(*left, 1 << 20);
+                *left -= n;
+                s->write(QByteArray(n, 'x'));
+            };
+            connect(s, &QTcpSocket::bytesWritten, s, more);
+            more();
             return;
         }
         const bool found = path == "/pic.png" || path == "/pic.png?a=1&b=2";
@@ -76,6 +90,28 @@ private:
         s->disconnectFromHost();
     }
 };
+
+// The process's peak resident memory in KB since the last reset.
+qint64 peakKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// Starts a new peak at the memory held now, and returns it.
+qint64 resetPeakKb()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+    return peakKb();
+}
 
 class TstEditorLibrary : public QObject
 {
@@ -254,7 +290,11 @@ void TstEditorLibrary::downfileRefuses()
     url = url.startsWith(QLatin1Char('@')) ? web(url.mid(1)) : url.arg(source.path());
     const QString target = tuku.filePath(QStringLiteral("copy.png"));
     QString refused;
+    // What the copy holds at its peak stays far below the picture's size.
+    const qint64 before = resetPeakKb();
     QCOMPARE(downfile(url, target, 10000, &refused), why.isEmpty());
+    const qint64 grown = peakKb() - before;
+    QVERIFY2(grown < 20 * 1024, qPrintable(QStringLiteral("peak memory grew by %1 KB").arg(grown)));
     QCOMPARE(refused, why);
     QCOMPARE(QFileInfo::exists(target), why.isEmpty());
     if (why.isEmpty())
