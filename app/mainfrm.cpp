@@ -4,6 +4,7 @@
 #include "searchbox.h"
 #include "store/connection.h"
 #include "store/xcom.h"
+#include "ztking/ztking.h"
 #include "store/search.h"
 #include "editor/docengine.h"
 
@@ -135,7 +136,54 @@ TForm1::TForm1(QWidget *parent)
 
     connect(cxPageControl1, &QTabWidget::currentChanged, this, &TForm1::cxPageControl1Change);
 
-    resize(842, 566);
+    // The reader's last size and place, else the first one, always within
+    // the screen's room.
+    const QString ini = windowIni();
+    const QRect last(Ztking::Iniread(ini, QStringLiteral("window"), QStringLiteral("x")).toInt(),
+                     Ztking::Iniread(ini, QStringLiteral("window"), QStringLiteral("y")).toInt(),
+                     Ztking::Iniread(ini, QStringLiteral("window"), QStringLiteral("width")).toInt(),
+                     Ztking::Iniread(ini, QStringLiteral("window"), QStringLiteral("height")).toInt());
+    const bool remembered = last.width() > 0 && last.height() > 0;
+    const QScreen *screen = remembered ? QGuiApplication::screenAt(last.center()) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 842, 566);
+    setGeometry(placeWindow(remembered ? last : QRect(0, 0, 842, 566), room, remembered));
+    if (Ztking::Iniread(ini, QStringLiteral("window"), QStringLiteral("maximized")) == QLatin1String("1"))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+QRect placeWindow(const QRect &wanted, const QRect &room, bool placed)
+{
+    const int w = std::min(wanted.width(), room.width());
+    const int h = std::min(wanted.height(), room.height());
+    if (!placed)
+        return QRect(room.left() + (room.width() - w) / 2, room.top() + (room.height() - h) / 2, w, h);
+    const int x = std::clamp(wanted.x(), room.left(), room.left() + room.width() - w);
+    const int y = std::clamp(wanted.y(), room.top(), room.top() + room.height() - h);
+    return QRect(x, y, w, h);
+}
+
+QString TForm1::windowIni()
+{
+    return libraryFolder() + QStringLiteral("velloran.ini");
+}
+
+void TForm1::rememberPlace()
+{
+    const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QString ini = windowIni();
+    try {
+        Ztking::Iniwrite(ini, QStringLiteral("window"), QStringLiteral("x"), QString::number(g.x()));
+        Ztking::Iniwrite(ini, QStringLiteral("window"), QStringLiteral("y"), QString::number(g.y()));
+        Ztking::Iniwrite(ini, QStringLiteral("window"), QStringLiteral("width"), QString::number(g.width()));
+        Ztking::Iniwrite(ini, QStringLiteral("window"), QStringLiteral("height"), QString::number(g.height()));
+        Ztking::Iniwrite(ini, QStringLiteral("window"), QStringLiteral("maximized"), isMaximized() ? "1" : "0");
+    } catch (const std::exception &e) {
+        // A folder that takes no file costs only the place next time; the
+        // window is on its way out, no box can follow.
+        qWarning("The window's place was not kept: %s", e.what());
+    }
 }
 
 TForm1::~TForm1()
@@ -170,8 +218,16 @@ void TForm1::showEvent(QShowEvent *event)
     if (shownOnce)
         return;
     shownOnce = true;
-    if (const QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    // The frame the window system drew counts too: all of it stays within
+    // the screen's room.
+    if (const QScreen *s = screen()) {
+        const QRect frame = frameGeometry(), inner = geometry();
+        const QMargins edges(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                             frame.bottom() - inner.bottom());
+        const QRect fitted = placeWindow(frame, s->availableGeometry(), true).marginsRemoved(edges);
+        if (fitted != inner && !isMaximized())
+            setGeometry(fitted);
+    }
     try {
         FormShow();
     } catch (const EDatabaseError &e) {
@@ -409,6 +465,7 @@ void TForm1::FormCloseQuery(bool &CanClose)
                 return;
         }
     }
+    rememberPlace();
     // Pages go with the window; the backup pass and the connection go first
     // so no page can reach a half-closed library.
     stopCare();

@@ -57,6 +57,9 @@ private:
     void cxPageControl1Change();
     void closeActiveTab();
     void closeTab(QWidget *sheet);
+    // Where the reader's last size and place are kept.
+    static QString windowIni();
+    void rememberPlace();
     void fillTabList();
     TForm2 *currentPage() const;
     // Shows a result of the search in the current book tab, or in a new one
@@ -85,6 +88,11 @@ private:
     quint64 carePass = 0;
     std::atomic_bool careStop{false};
 };
+
+// The rectangle a window of wanted size takes within room: no larger than
+// room, at wanted's place moved just far enough to lie inside it when placed,
+// else in its middle.
+QRect placeWindow(const QRect &wanted, const QRect &room, bool placed);
 
 // The drawn images of the tab control: 0 the plus sign, 1 the spiral-bound
 // notebook, 2 the purple book.

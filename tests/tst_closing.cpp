@@ -1,6 +1,7 @@
-// Closing at any moment: the window, and a new book tab, closed at every
-// tenth of a second of their first two seconds, while pages wait for the
-// web engine, the library opens and the backup runs beside the window.
+// The window's life: closed at any moment (the window, and a new book tab,
+// at every tenth of a second of their first two seconds, while pages wait
+// for the web engine, the library opens and the backup runs beside it), and
+// opened within the screen at the reader's last size and place.
 #include "app/mainfrm.h"
 #include "store/backup.h"
 #include "store/connection.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -39,7 +41,56 @@ private slots:
         removeLibrary();
         TADOConnection::CreateLibrary(libraryFile());
     }
-    void cleanup() { removeLibrary(); }
+    void cleanup()
+    {
+        removeLibrary();
+        QFile::remove(TForm1::libraryFolder() + QStringLiteral("velloran.ini"));
+    }
+
+    void windowFitsTheScreen_data()
+    {
+        QTest::addColumn<QRect>("wanted");
+        QTest::addColumn<QRect>("room");
+        QTest::addColumn<bool>("placed");
+        QTest::addColumn<QRect>("fitted");
+        QTest::newRow("first start, large screen") << QRect(0, 0, 842, 566) << QRect(0, 0, 1920, 1040) << false
+                                                   << QRect(539, 237, 842, 566);
+        QTest::newRow("first start, 800x600") << QRect(0, 0, 842, 566) << QRect(0, 0, 800, 600) << false
+                                              << QRect(0, 17, 800, 566);
+        // 1280x900 at twice the scale leaves 640x450 of room, a panel aside.
+        QTest::newRow("scaled twice") << QRect(0, 0, 842, 566) << QRect(0, 12, 640, 438) << false
+                                      << QRect(0, 12, 640, 438);
+        QTest::newRow("last place kept") << QRect(100, 80, 900, 700) << QRect(0, 0, 1920, 1040) << true
+                                         << QRect(100, 80, 900, 700);
+        QTest::newRow("last place off the screen now") << QRect(2500, 900, 900, 700) << QRect(0, 0, 1280, 1000) << true
+                                                       << QRect(380, 300, 900, 700);
+    }
+    void windowFitsTheScreen()
+    {
+        QFETCH(QRect, wanted);
+        QFETCH(QRect, room);
+        QFETCH(bool, placed);
+        QFETCH(QRect, fitted);
+        QCOMPARE(placeWindow(wanted, room, placed), fitted);
+    }
+
+    // Closed at one size and place, the next window opens there.
+    void lastPlaceRemembered()
+    {
+        QRect where;
+        {
+            TForm1 form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            const QRect room = form.screen()->availableGeometry();
+            where = QRect(room.left() + 10, room.top() + 20, room.width() - 40, room.height() - 60);
+            form.setGeometry(where);
+            QTRY_COMPARE(form.geometry(), where);
+            form.close();
+        }
+        TForm1 again;
+        QCOMPARE(again.geometry(), where);
+    }
 
     void closedAtAnyMoment_data()
     {
