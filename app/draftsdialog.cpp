@@ -1,7 +1,7 @@
 #include "app/draftsdialog.h"
 
 #include "book/historywindow.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "ztking/ztking.h"

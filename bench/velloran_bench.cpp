@@ -8,7 +8,7 @@
 #include "bench/biglibrary.h"
 #include "bench/rawstore.h"
 #include "book/book.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
 #include "store/connection.h"

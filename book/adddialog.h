@@ -2,7 +2,7 @@
 // "添 加", the hidden fields an opener fills, and the page it works for.
 #pragma once
 
-#include "book/thgo.h"
+#include "library/thgo.h"
 
 #include <QPointer>
 #include <QWidget>

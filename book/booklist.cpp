@@ -3,7 +3,7 @@
 
 #include "book/bookadd.h"
 #include "book/copydata.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/xcom.h"
 
 #include <QCheckBox>

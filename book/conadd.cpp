@@ -1,7 +1,7 @@
 #include "book/conadd.h"
 
 #include "book/book.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/xcom.h"
 
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // Reading, editing and saving the page selected in the chapter tree.
 #include "book/book.h"
 
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "editor/editor.h"
 #include "store/xcom.h"
 

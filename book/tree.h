@@ -4,8 +4,8 @@
 // yellow that stays visible without focus.
 #pragma once
 
-#include "book/shelf.h"
-#include "book/thgo.h"
+#include "library/shelf.h"
+#include "library/thgo.h"
 
 #include <QTreeWidget>
 

@@ -2,7 +2,7 @@
 #include "book/book.h"
 
 #include "book/conadd.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "editor/editor.h"
 #include "store/xcom.h"
 

@@ -1,4 +1,4 @@
-#include "book/shelf.h"
+#include "library/shelf.h"
 
 #include "store/bin.h"
 #include "store/catalogue.h"

@@ -5,7 +5,7 @@
 // one statement runs in one transaction, so a failure leaves nothing of it.
 #pragma once
 
-#include "book/thgo.h"
+#include "library/thgo.h"
 
 #include <QList>
 #include <QString>

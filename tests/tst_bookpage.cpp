@@ -3,7 +3,7 @@
 #include "book/book.h"
 #include "book/bookadd.h"
 #include "book/conadd.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
 #include "store/connection.h"

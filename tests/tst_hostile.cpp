@@ -1,7 +1,7 @@
 // Hostile text through every writer of the library and both filters: the
 // library keeps every row, and each text comes back exactly as given or is
 // refused with a message; nothing is changed silently on the way.
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "testsupport.h"

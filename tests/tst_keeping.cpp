@@ -2,7 +2,7 @@
 // delete took, at its place, and a failure in either leaves nothing; page
 // versions follow their keeping rule and a restore can be undone; drafts
 // live beside their pages; pictures go only when nothing uses them.
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/bin.h"
 #include "store/draftkeeper.h"
 #include "store/drafts.h"

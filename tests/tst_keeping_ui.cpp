@@ -3,7 +3,7 @@
 #include "app/binwindow.h"
 #include "app/draftsdialog.h"
 #include "book/historywindow.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/bin.h"
 #include "store/drafts.h"
 #include "store/history.h"

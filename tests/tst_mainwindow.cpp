@@ -2,7 +2,7 @@
 // start-up without a library, and the application's error report.
 #include "app/application.h"
 #include "app/mainfrm.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
 #include "store/backup.h"

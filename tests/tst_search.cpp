@@ -3,7 +3,7 @@
 // exactly the items that hold every word, whatever is typed; and the index
 // stays sound and in step through every writer, a failing one, another
 // tool's and the upgrade.
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/backup.h"
 #include "store/catalogue.h"
 #include "store/connection.h"

@@ -3,7 +3,7 @@
 #include "app/application.h"
 #include "app/mainfrm.h"
 #include "app/searchbox.h"
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
 #include "store/backup.h"

@@ -1,7 +1,7 @@
 // What the book page computes from the library, checked on a real library
 // file without any widget: trees under the filter rules, deletes, moves,
 // adds, renames and saves, and that a failing operation leaves nothing.
-#include "book/shelf.h"
+#include "library/shelf.h"
 #include "store/catalogue.h"
 #include "store/connection.h"
 #include "store/escape.h"
