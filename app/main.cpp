@@ -1,5 +1,5 @@
 #include "application.h"
-#include "bench/startreport.h"
+#include "app/startreport.h"
 #include "book/book.h"
 #include "book/bookadd.h"
 #include "book/conadd.h"

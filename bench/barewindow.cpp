@@ -2,7 +2,7 @@
 // can be, the size of the program's main window, with the web settings of
 // the program's editor. velloran-bench compares the program's start-up with
 // it; it tells the same moments and runs until it is ended.
-#include "bench/startreport.h"
+#include "app/startreport.h"
 
 #include <QFile>
 #include <QUrl>

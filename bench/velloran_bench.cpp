@@ -341,7 +341,7 @@ struct Page
     biglibrary::Landmarks marks;
 };
 
-// The moments a starting process tells (bench/startreport.h), in ms after
+// The moments a starting process tells (app/startreport.h), in ms after
 // it was started; negative when not told within a minute.
 struct Start
 {
