@@ -4,6 +4,7 @@
 #include "searchbox.h"
 #include "store/connection.h"
 #include "store/xcom.h"
+#include "ztking/home.h"
 #include "ztking/ztking.h"
 #include "store/search.h"
 #include "editor/docengine.h"
@@ -195,7 +196,7 @@ TForm1::~TForm1()
 
 QString TForm1::libraryFolder()
 {
-    return QCoreApplication::applicationDirPath() + QDir::separator();
+    return libraryHome();
 }
 
 QString TForm1::libraryFile()
@@ -240,6 +241,7 @@ void TForm1::showEvent(QShowEvent *event)
 
 void TForm1::FormShow()
 {
+    layLibraryHome();
     connection = std::make_unique<TADOConnection>();
     connection->LoginPrompt = false;
     connection->ConnectionString = TADOConnection::JetConnectionString(libraryFile());

@@ -3,6 +3,7 @@
 #include "book/copydata.h"
 #include "editor/editor.h"
 #include "store/xcom.h"
+#include "ztking/home.h"
 #include "ztking/ztking.h"
 
 #include <QAction>
@@ -236,7 +237,7 @@ void TForm2::showEvent(QShowEvent *event)
 
 void TForm2::FormShow()
 {
-    Zthtmleditorx1->Tuku = QCoreApplication::applicationDirPath() + QStringLiteral("/images");
+    Zthtmleditorx1->Tuku = libraryHome() + QStringLiteral("images");
     showWelcome();
     Booklist();
 }

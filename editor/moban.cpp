@@ -1,5 +1,6 @@
 #include "editor/editor.h"
 
+#include "ztking/home.h"
 #include "ztking/textfile.h"
 #include "ztking/ztking.h"
 
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -20,7 +22,7 @@ namespace {
 
 QString mobanFolder()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/images/Moban");
+    return libraryHome() + QStringLiteral("images/Moban");
 }
 
 } // namespace
