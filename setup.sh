@@ -16,6 +16,7 @@ packages=(
   libsqlite3-dev sqlite3
   fonts-noto-cjk
   xvfb xauth
+  lintian
 )
 
 missing=()
