@@ -6,6 +6,7 @@
 #include "store/xcom.h"
 #include "ztking/home.h"
 #include "ztking/ztking.h"
+#include "store/bin.h"
 #include "store/search.h"
 #include "editor/docengine.h"
 
@@ -377,8 +378,12 @@ void TForm1::startCare()
             result->outcome = backups::care(library, QDateTime::currentDateTimeUtc(), careStop);
             // The index takes in what other tools changed, and what
             // deletes left behind goes, beside the window.
-            if (result->outcome.kind != backups::Outcome::Damaged && !careStop)
+            if (result->outcome.kind != backups::Outcome::Damaged && !careStop) {
                 search::care(library, careStop);
+                // What the bin held for more than 30 days goes for good.
+                if (!careStop)
+                    bin::expire(library, libraryHome() + QStringLiteral("images"), QDateTime::currentDateTimeUtc());
+            }
         } catch (const EDatabaseError &e) {
             result->error = e.message();
         }

@@ -348,6 +348,16 @@ QStringList remove(TADOConnection *db, const QList<qint64> &ids, const QString &
     return removed;
 }
 
+int expire(const QString &library, const QString &pictureFolder, const QDateTime &now, int days)
+{
+    TADOConnection db;
+    db.ConnectionString = TADOConnection::JetConnectionString(library);
+    db.Open();
+    const QList<qint64> old = olderThan(&db, now, days);
+    remove(&db, old, pictureFolder);
+    return int(old.size());
+}
+
 QList<qint64> olderThan(TADOConnection *db, const QDateTime &now, int days)
 {
     QList<qint64> ids;

@@ -57,6 +57,11 @@ QStringList remove(TADOConnection *db, const QList<qint64> &items, const QString
 // The items deleted before now - days.
 QList<qint64> olderThan(TADOConnection *db, const QDateTime &now, int days = 30);
 
+// What the start-up does beside the window: removes for good the items of
+// the library file's bin deleted more than days before now, on a
+// connection of its own. Returns how many went.
+int expire(const QString &library, const QString &pictureFolder, const QDateTime &now, int days = 30);
+
 // The picture names (relative to the picture library) a document uses.
 QStringList picturesOf(const QString &storedDocument);
 

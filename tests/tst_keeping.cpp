@@ -334,8 +334,9 @@ private slots:
         const QList<bin::Item> items = bin::items(db);
         QCOMPARE(bin::remove(db, {items.first().id}, folder), QStringList{"only.png"});
         QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"inbin.png", "shared.png"}));
-        QCOMPARE(bin::remove(db, bin::olderThan(db, QDateTime::currentDateTimeUtc().addDays(31)), folder),
-                 QStringList{"inbin.png"});
+        QCOMPARE(bin::expire(lib->path(), folder, QDateTime::currentDateTimeUtc().addDays(29)), 0);
+        QCOMPARE(bin::expire(lib->path(), folder, QDateTime::currentDateTimeUtc().addDays(31)), 1);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"shared.png"});
         QVERIFY(bin::items(db).isEmpty());
     }
 };
