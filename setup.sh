@@ -14,6 +14,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-translations-l10n qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libsqlite3-dev sqlite3
+  libzip-dev libuchardet-dev
   fonts-noto-cjk
   xvfb xauth
   lintian
