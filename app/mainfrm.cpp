@@ -1,6 +1,9 @@
 #include "mainfrm.h"
 
 #include "application.h"
+#include "book/bookadd.h"
+#include "book/conadd.h"
+#include "library/library.h"
 #include "searchbox.h"
 #include "store/connection.h"
 #include "store/xcom.h"
@@ -255,6 +258,16 @@ void TForm1::FormShow()
     }
     connection->UpgradeProgress = nullptr;
     Adoconn = connection.get();
+    // One for the process; a library opened again after a way back takes
+    // the new connection.
+    if (m_library)
+        m_library->setConnection(connection.get());
+    else
+        m_library = new Library(connection.get(), this);
+    for (TAddForm *dialog : std::initializer_list<TAddForm *>{Form3, Form4}) {
+        if (dialog)
+            dialog->setLibrary(m_library);
+    }
     // Results found in a library before this one lead nowhere.
     searchBox->reset();
     addbookp();
@@ -490,6 +503,7 @@ void TForm1::addbookp()
     cxPageControl1->setCurrentIndex(index);
 
     auto *page = new TForm2(sheet);
+    page->setLibrary(m_library);
     auto *layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(page);

@@ -16,6 +16,7 @@
 #include <memory>
 
 class EDatabaseError;
+class Library;
 class QFrame;
 class QThread;
 class QTabWidget;
@@ -81,6 +82,8 @@ private:
 
     QFrame *pnl1 = nullptr;
     std::unique_ptr<TADOConnection> connection;
+    // Every write of the pages and dialogs, announced to all of them.
+    Library *m_library = nullptr;
     bool shownOnce = false;
     QThread *care = nullptr;
     // Counts the passes started and stopped, so a late report of one that

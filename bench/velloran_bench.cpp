@@ -8,6 +8,7 @@
 #include "bench/biglibrary.h"
 #include "bench/rawstore.h"
 #include "book/book.h"
+#include "library/library.h"
 #include "library/shelf.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
@@ -310,6 +311,7 @@ struct Page
         host = std::make_unique<QWidget>();
         host->resize(842, 540);
         page = new TForm2(host.get());
+        page->setLibrary(new Library(db.get(), host.get()));
         auto *l = new QVBoxLayout(host.get());
         l->setContentsMargins(0, 0, 0, 0);
         l->addWidget(page);

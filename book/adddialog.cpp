@@ -35,9 +35,6 @@ TAddForm::TAddForm(QWidget *parent, const char *name, const QString &caption)
     edtfid = new QLineEdit(QStringLiteral("$"), this);
     edtfid->setObjectName(QStringLiteral("edtfid"));
     edtfid->hide();
-    edtindex = new QLineEdit(QStringLiteral("$"), this);
-    edtindex->setObjectName(QStringLiteral("edtindex"));
-    edtindex->hide();
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
@@ -64,11 +61,10 @@ void TAddForm::FormShow()
     cxTextEdit1->setFocus();
 }
 
-void TAddForm::openFor(TForm2 *page, const QString &caption, const QString &fid, const QString &index)
+void TAddForm::openFor(TForm2 *page, const QString &caption, const QString &fid)
 {
     setWindowTitle(caption);
     edtfid->setText(fid);
-    edtindex->setText(index);
     cbookfrm = page;
     if (!isVisible()) {
         if (const QScreen *s = page->screen())
@@ -79,28 +75,18 @@ void TAddForm::openFor(TForm2 *page, const QString &caption, const QString &fid,
     activateWindow();
 }
 
-bool TAddForm::findPlace(TTreeView *TForm2::*tree, TTreeNode *&under)
+bool TAddForm::pageOpen()
 {
-    under = nullptr;
-    if (!cbookfrm) {
-        inform(QStringLiteral("要添加到的书卷页已经关闭，请在书卷页重新打开添加窗口！"));
-        return false;
-    }
-    if (edtindex->text() == QLatin1String("0"))
+    if (cbookfrm)
         return true;
-    under = (cbookfrm->*tree)->find(edtfid->text());
-    if (!under) {
-        inform(QStringLiteral("要添加到的位置已经不存在，请重新选择！"));
-        return false;
-    }
-    return true;
+    inform(QStringLiteral("要添加到的书卷页已经关闭，请在书卷页重新打开添加窗口！"));
+    return false;
 }
 
-void TAddForm::placeNode(TTreeView *tree, TTreeNode *under, const QString &caption, const Thgo &rec)
+void TAddForm::done(bool isBook, const QString &key)
 {
-    tree->addNode(under, caption, rec)->contentRead = true;
-    if (under)
-        under->setExpanded(true);
+    if (cbookfrm)
+        cbookfrm->showAdded(isBook, key);
     hide();
 }
 

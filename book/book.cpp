@@ -2,6 +2,7 @@
 
 #include "book/copydata.h"
 #include "editor/editor.h"
+#include "library/library.h"
 #include "store/xcom.h"
 #include "ztking/home.h"
 #include "ztking/ztking.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSplitter>
@@ -271,17 +273,6 @@ void TForm2::showWelcome()
     Zthtmleditorx1->htmlsetAll(welcomePage(), QStringLiteral("静心阅读"), 0);
 }
 
-QList<TForm2 *> TForm2::allPages()
-{
-    QList<TForm2 *> pages;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *p = qobject_cast<TForm2 *>(w))
-            pages << p;
-        pages << w->findChildren<TForm2 *>();
-    }
-    return pages;
-}
-
 void TForm2::inform(const QString &text)
 {
     QMessageBox::information(this, QApplication::applicationDisplayName(), text);
@@ -325,16 +316,13 @@ bool TForm2::dropsOnSibling(TTreeView *tree, const QPoint &pos)
 }
 
 void TForm2::dropAmongSiblings(TTreeView *tree, const QPoint &pos,
-                               const std::function<QList<shelf::Placed>(const QString &, const QString &)> &move)
+                               const std::function<void(const QString &, const QString &)> &move)
 {
     TTreeNode *target = tree->nodeAt(pos);
     TTreeNode *dragged = tree->Selected();
-    if (!dropsOnSibling(tree, pos) || target == dragged)
-        return;
-    const bool down = TTreeView::indexOf(target) > TTreeView::indexOf(dragged);
-    // The library first: the tree moves only once the positions are stored.
-    if (!move(dragged->Data.Tid, target->Data.Tid).isEmpty())
-        tree->moveNode(dragged, target, down);
+    // The tree follows once the library has stored the new order.
+    if (dropsOnSibling(tree, pos) && target != dragged)
+        move(dragged->Data.Tid, target->Data.Tid);
 }
 
 bool TForm2::deleteQuestion(const QString &caption)
@@ -420,4 +408,98 @@ void TForm2::openFound(const QString &bookKey, const QString &unitKey, const QSt
     showUnit(unit);
     tv2->setFocus(Qt::OtherFocusReason);
     Zthtmleditorx1->highlightHits(words);
+}
+
+void TForm2::setLibrary(Library *library)
+{
+    m_library = library;
+    connect(library, &Library::added, this, &TForm2::added);
+    connect(library, &Library::renamed, this, &TForm2::renamed);
+    connect(library, &Library::moved, this, &TForm2::moved);
+    connect(library, &Library::deleted, this, &TForm2::deleted);
+    connect(library, &Library::saved, this, &TForm2::saved);
+    connect(library, &Library::restored, this, &TForm2::restored);
+}
+
+void TForm2::showAdded(bool isBook, const QString &key)
+{
+    TTreeView *tree = isBook ? tv1 : tv2;
+    if (TTreeNode *node = tree->find(key)) {
+        for (QTreeWidgetItem *up = node->parent(); up; up = up->parent())
+            up->setExpanded(true);
+    }
+}
+
+void TForm2::added(bool isBook, const Thgo &rec, const QString &bookKey)
+{
+    if (isBook) {
+        tv1->addNode(rec);
+    } else if (bookKey == shownBook()) {
+        // A new unit comes with its document read back.
+        if (TTreeNode *node = tv2->addNode(rec))
+            node->contentRead = true;
+    }
+}
+
+void TForm2::renamed(bool isBook, const QString &key, const QString &name)
+{
+    (isBook ? tv1 : tv2)->renameNode(key, name);
+    if (isBook && key == shownBook())
+        SendCaption(this, name, quint32(name.size() + 100));
+}
+
+void TForm2::moved(bool isBook, const QString &parentKey, const QStringList &order)
+{
+    // Keys tell the chapters of the book shown from those of other books.
+    (isBook ? tv1 : tv2)->reorder(parentKey, order);
+}
+
+void TForm2::deleted(bool isBook, const QStringList &keys)
+{
+    // Everything under a deleted item is in keys, so the book whose units
+    // are shown, or the page being read, goes when it or an ancestor does.
+    if (isBook) {
+        if (!tv1->removeNodes(keys))
+            return;
+        tv2->clear();
+        leaveEditing();
+        cxCheckBox1->setEnabled(false);
+    } else if (tv2->removeNodes(keys)) {
+        leaveEditing();
+    }
+}
+
+void TForm2::saved(const QString &unitKey)
+{
+    TTreeNode *node = tv2->find(unitKey);
+    if (!node)
+        return;
+    node->contentRead = false;
+    // An edit in progress here is the reader's; a page being read shows the
+    // new document once the save that announced it is over.
+    if (node == tv2->Selected() && !isEditing()) {
+        QMetaObject::invokeMethod(this, [this, unitKey] {
+            TTreeNode *shown = tv2->Selected();
+            if (shown && shown->Data.Tid == unitKey && !isEditing())
+                readPage(shown);
+        }, Qt::QueuedConnection);
+    }
+}
+
+void TForm2::restored(const bin::Restored &what)
+{
+    if (what.isBook) {
+        tv1->insertFrom(what.parent, what.key, shelf::bookTree(Adoconn, cxTextEdit1->text(), what.parent),
+                        !cxTextEdit1->text().isEmpty());
+        return;
+    }
+    // Units whose book was gone came back under a new category.
+    if (what.moved && !tv1->find(what.bookKey)) {
+        tv1->insertFrom(QStringLiteral("$"), what.bookKey, shelf::bookTree(Adoconn, cxTextEdit1->text()),
+                        !cxTextEdit1->text().isEmpty());
+    }
+    if (what.bookKey == shownBook()) {
+        tv2->insertFrom(what.parent, what.key,
+                        shelf::unitTree(Adoconn, what.bookKey, cxTextEdit2->text(), what.parent), true);
+    }
 }

@@ -17,7 +17,11 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
+class Library;
 class TZthtmleditorx;
+namespace bin {
+struct Restored;
+}
 
 // The rename state, one pair for every page and both trees of each.
 // Oldname: the caption of the node last selected by a press in either tree.
@@ -31,6 +35,10 @@ class TForm2 : public QWidget
     Q_OBJECT
 public:
     explicit TForm2(QWidget *parent = nullptr);
+
+    // The library every write of the page goes through; the page shows in
+    // place what it announces, whichever page or window made the change.
+    void setLibrary(Library *library);
 
     QFrame *pnl1;
     QTabWidget *cxPageControl1;
@@ -108,6 +116,9 @@ public:
     // The welcome page, as the editor receives it.
     static QString welcomePage();
 
+    // Opens the way to a node the reader just added from this page.
+    void showAdded(bool isBook, const QString &key);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -120,24 +131,30 @@ private:
     void showUnit(TTreeNode *node);
     // The node's document, read from the library the first time.
     const QString &content(TTreeNode *node);
+    // The document of node shown for reading.
+    void readPage(TTreeNode *node);
     void leaveEditing();
-    // Mirrors a delete made on any page onto this one.
-    void booksRemoved(const QStringList &keys);
-    void unitsRemoved(const QStringList &keys);
-    static QList<TForm2 *> allPages();
+    // What the library announces, shown on this page.
+    void added(bool isBook, const Thgo &rec, const QString &bookKey);
+    void renamed(bool isBook, const QString &key, const QString &name);
+    void moved(bool isBook, const QString &parentKey, const QStringList &order);
+    void deleted(bool isBook, const QStringList &keys);
+    void saved(const QString &unitKey);
+    void restored(const bin::Restored &what);
     bool deleteQuestion(const QString &caption);
     void inform(const QString &text);
     // What both trees share: a press after a rename command only ends it;
     // renaming starts on the selected node; a new name is taken unless it
     // is unchanged or refused (then S comes back as Oldname); drops are
-    // taken on siblings of the selected node and moved after the library.
+    // taken on siblings of the selected node, which the library moves.
     static bool pressEndsRename();
     void startRename(TTreeView *tree);
     bool takeNewName(QString &S);
     static bool dropsOnSibling(TTreeView *tree, const QPoint &pos);
     static void dropAmongSiblings(TTreeView *tree, const QPoint &pos,
-                                  const std::function<QList<shelf::Placed>(const QString &, const QString &)> &move);
+                                  const std::function<void(const QString &, const QString &)> &move);
 
+    Library *m_library = nullptr;
     bool shownOnce = false;
     QString editBase;
 };

@@ -1,8 +1,7 @@
 #include "book/bookadd.h"
 
 #include "book/book.h"
-#include "library/shelf.h"
-#include "store/xcom.h"
+#include "library/library.h"
 
 #include <QLineEdit>
 
@@ -20,17 +19,16 @@ TForm3::~TForm3()
         Form3 = nullptr;
 }
 
-void TForm3::open(TForm2 *page, const QString &caption, const QString &fid, const QString &index)
+void TForm3::open(TForm2 *page, const QString &caption, const QString &fid)
 {
-    openFor(page, caption, fid, index);
+    openFor(page, caption, fid);
 }
 
 void TForm3::cxButton1Click()
 {
-    TTreeNode *under = nullptr;
-    if (!findPlace(&TForm2::tv1, under))
+    if (!pageOpen())
         return;
-    const shelf::Outcome out = shelf::addBook(Adoconn, edtfid->text(), cxTextEdit1->text());
+    const shelf::Outcome out = m_library->addBook(edtfid->text(), cxTextEdit1->text());
     switch (out.check) {
     case shelf::Check::BadName:
         return inform(QStringLiteral("名称不可包含特殊字符"));
@@ -39,6 +37,6 @@ void TForm3::cxButton1Click()
     case shelf::Check::ParentGone:
         return inform(QStringLiteral("要添加到的位置已经不存在，请重新选择！"));
     case shelf::Check::Added:
-        placeNode(cbookfrm->tv1, under, out.rec.Lbm, out.rec);
+        done(true, out.rec.Tid);
     }
 }

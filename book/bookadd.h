@@ -10,7 +10,7 @@ public:
     explicit TForm3(QWidget *parent = nullptr);
     ~TForm3() override;
 
-    void open(TForm2 *page, const QString &caption, const QString &fid, const QString &index);
+    void open(TForm2 *page, const QString &caption, const QString &fid);
     void cxButton1Click() override;
 };
 

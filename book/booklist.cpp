@@ -3,6 +3,7 @@
 
 #include "book/bookadd.h"
 #include "book/copydata.h"
+#include "library/library.h"
 #include "library/shelf.h"
 #include "store/xcom.h"
 
@@ -52,13 +53,13 @@ QString TForm2::shownBook() const
 
 void TForm2::N1Click()
 {
-    Form3->open(this, QStringLiteral("添加书卷分类"), QStringLiteral("$"), QStringLiteral("0"));
+    Form3->open(this, QStringLiteral("添加书卷分类"), QStringLiteral("$"));
 }
 
 void TForm2::N2Click()
 {
     if (TTreeNode *node = tv1->Selected())
-        Form3->open(this, QStringLiteral("添加书卷"), node->Data.Tid, node->Data.Tjb);
+        Form3->open(this, QStringLiteral("添加书卷"), node->Data.Tid);
 }
 
 void TForm2::N4Click()
@@ -75,10 +76,8 @@ void TForm2::tv1Edited(TTreeNode *Node, QString &S)
 {
     if (!takeNewName(S))
         return;
-    shelf::renameBook(Adoconn, Node->Data.Tid, S);
-    Node->Data.Lbm = S;
+    m_library->renameBook(Node->Data.Tid, S);
     tv1->setReadOnly(true);
-    SendCaption(this, S, quint32(S.size() + 100));
     // A later rename compares with the name the library now holds.
     Oldname = S;
 }
@@ -88,23 +87,7 @@ void TForm2::N5Click()
     TTreeNode *node = tv1->Selected();
     if (!node || !deleteQuestion(node->text(0)))
         return;
-    QStringList gone = shelf::deleteBook(Adoconn, node->Data.Tid);
-    gone << node->Data.Tid;
-    for (TForm2 *page : allPages())
-        page->booksRemoved(gone);
-}
-
-void TForm2::booksRemoved(const QStringList &keys)
-{
-    // Every bookshelf item under a deleted one went with it, so the book
-    // whose units are shown is in keys when it or an ancestor was deleted.
-    const bool shownGone = keys.contains(shownBook());
-    tv1->removeNodes(keys);
-    if (!shownGone)
-        return;
-    tv2->clear();
-    leaveEditing();
-    cxCheckBox1->setEnabled(false);
+    m_library->deleteBook(node->Data.Tid);
 }
 
 bool TForm2::tv1DragOver(const QPoint &pos)
@@ -114,7 +97,7 @@ bool TForm2::tv1DragOver(const QPoint &pos)
 
 void TForm2::tv1DragDrop(const QPoint &pos)
 {
-    dropAmongSiblings(tv1, pos, [](const QString &dragged, const QString &target) {
-        return shelf::moveBook(Adoconn, dragged, target);
+    dropAmongSiblings(tv1, pos, [this](const QString &dragged, const QString &target) {
+        m_library->moveBook(dragged, target);
     });
 }

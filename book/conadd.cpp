@@ -1,8 +1,7 @@
 #include "book/conadd.h"
 
 #include "book/book.h"
-#include "library/shelf.h"
-#include "store/xcom.h"
+#include "library/library.h"
 
 #include <QLineEdit>
 
@@ -23,25 +22,23 @@ TForm4::~TForm4()
         Form4 = nullptr;
 }
 
-void TForm4::open(TForm2 *page, const QString &caption, const QString &book, const QString &fid,
-                  const QString &index)
+void TForm4::open(TForm2 *page, const QString &caption, const QString &book, const QString &fid)
 {
     edtbook->setText(book);
-    openFor(page, caption, fid, index);
+    openFor(page, caption, fid);
 }
 
 void TForm4::cxButton1Click()
 {
-    // The chapter tree shows one book at a time; a unit for another book
-    // would land in the wrong tree.
-    if (cbookfrm && cbookfrm->shownBook() != edtbook->text()) {
+    if (!pageOpen())
+        return;
+    // The reader sees a unit added to the book the page shows; one for a
+    // book the page no longer shows would seem to vanish.
+    if (cbookfrm->shownBook() != edtbook->text()) {
         inform(QStringLiteral("书卷页已经换成了其他书卷，请重新打开添加窗口！"));
         return;
     }
-    TTreeNode *under = nullptr;
-    if (!findPlace(&TForm2::tv2, under))
-        return;
-    const shelf::Outcome out = shelf::addUnit(Adoconn, edtbook->text(), edtfid->text(), cxTextEdit1->text());
+    const shelf::Outcome out = m_library->addUnit(edtbook->text(), edtfid->text(), cxTextEdit1->text());
     switch (out.check) {
     case shelf::Check::BadName:
         return inform(QStringLiteral("名称不可包含特殊字符"));
@@ -49,6 +46,6 @@ void TForm4::cxButton1Click()
     case shelf::Check::ParentGone:
         return inform(QStringLiteral("要添加到的位置已经不存在，请重新选择！"));
     case shelf::Check::Added:
-        placeNode(cbookfrm->tv2, under, out.rec.Lbm, out.rec);
+        done(false, out.rec.Tid);
     }
 }

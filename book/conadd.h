@@ -12,8 +12,7 @@ public:
 
     QLineEdit *edtbook; // the book the unit belongs to
 
-    void open(TForm2 *page, const QString &caption, const QString &book, const QString &fid,
-              const QString &index);
+    void open(TForm2 *page, const QString &caption, const QString &book, const QString &fid);
     void cxButton1Click() override;
 };
 

@@ -1,6 +1,7 @@
 // Reading, editing and saving the page selected in the chapter tree.
 #include "book/book.h"
 
+#include "library/library.h"
 #include "library/shelf.h"
 #include "editor/editor.h"
 #include "store/xcom.h"
@@ -33,12 +34,10 @@ void TForm2::cxCheckBox1PropertiesChange()
     if (cxCheckBox1->isChecked()) {
         cxButton1->setEnabled(false);
         cxButton2->setEnabled(false);
-        if (node) {
-            Zthtmleditorx1->WebTitle = node->text(0);
-            Zthtmleditorx1->htmlsetAll(content(node), node->text(0), 0);
-        } else {
+        if (node)
+            readPage(node);
+        else
             showWelcome();
-        }
         cxPageControl1->setEnabled(true);
         editBase.clear();
         return;
@@ -81,10 +80,16 @@ void TForm2::cxButton2Click()
     const QString text = Zthtmleditorx1->htmlgetBodytxt();
     // Stored first: when the library refuses, the page stays in editing with
     // its edits and the node keeps what the library holds.
-    shelf::savePage(Adoconn, node->Data.Tid, html, text);
+    m_library->savePage(node->Data.Tid, html, text);
     node->Data.Tcon = html;
     node->contentRead = true;
     cxCheckBox1->setChecked(true);
+}
+
+void TForm2::readPage(TTreeNode *node)
+{
+    Zthtmleditorx1->WebTitle = node->text(0);
+    Zthtmleditorx1->htmlsetAll(content(node), node->text(0), 0);
 }
 
 const QString &TForm2::content(TTreeNode *node)

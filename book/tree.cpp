@@ -5,7 +5,12 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QSet>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <climits>
 
 #include <functional>
 
@@ -96,16 +101,6 @@ void TTreeView::select(TTreeNode *node)
         node->setSelected(true);
 }
 
-TTreeNode *TTreeView::addNode(TTreeNode *parent, const QString &caption, const Thgo &record)
-{
-    auto *node = new TTreeNode(caption, record);
-    if (parent)
-        parent->addChild(node);
-    else
-        addTopLevelItem(node);
-    return node;
-}
-
 namespace {
 
 // Builds a subtree outside any view, where adding a node tells no one.
@@ -145,51 +140,162 @@ TTreeNode *TTreeView::find(const QString &key) const
     return nullptr;
 }
 
-void TTreeView::removeNodes(const QStringList &keys)
+QTreeWidgetItem *TTreeView::childrenOf(const QString &parentKey) const
 {
-    const TTreeNode *selected = Selected();
-    const bool selectedGoes = selected && keys.contains(selected->Data.Tid);
-    for (const QString &key : keys)
-        delete find(key);
+    return parentKey == QLatin1String("$") ? invisibleRootItem() : find(parentKey);
+}
+
+TTreeNode *TTreeView::addNode(const Thgo &record)
+{
+    QTreeWidgetItem *parent = childrenOf(record.Tjb);
+    if (!parent)
+        return nullptr;
+    auto *node = new TTreeNode(record.Lbm, record);
+    parent->addChild(node);
+    return node;
+}
+
+void TTreeView::renameNode(const QString &key, const QString &name)
+{
+    if (TTreeNode *node = find(key)) {
+        node->Data.Lbm = name;
+        node->setText(0, name);
+    }
+}
+
+namespace {
+
+// The open items of a subtree, which taking it out of the view closes.
+void noteOpen(QTreeWidgetItem *item, QList<QTreeWidgetItem *> &open)
+{
+    if (item->isExpanded())
+        open << item;
+    for (int i = 0; i < item->childCount(); ++i)
+        noteOpen(item->child(i), open);
+}
+
+// The indexes of a longest increasing run (not necessarily contiguous) of
+// values: the children that may stay where they are.
+QSet<int> longestRising(const QList<int> &values)
+{
+    QList<int> tails; // index into values of the smallest tail of each length
+    QList<int> before(values.size(), -1);
+    for (int i = 0; i < values.size(); ++i) {
+        const auto at = std::lower_bound(tails.begin(), tails.end(), values.at(i),
+                                         [&values](int t, int v) { return values.at(t) < v; });
+        if (at != tails.begin())
+            before[i] = *(at - 1);
+        if (at == tails.end())
+            tails << i;
+        else
+            *at = i;
+    }
+    QSet<int> run;
+    for (int i = tails.isEmpty() ? -1 : tails.last(); i >= 0; i = before.at(i))
+        run.insert(i);
+    return run;
+}
+
+} // namespace
+
+void TTreeView::reorder(const QString &parentKey, const QStringList &order)
+{
+    QTreeWidgetItem *parent = childrenOf(parentKey);
+    if (!parent)
+        return;
+    QHash<QString, int> rank;
+    for (int i = 0; i < order.size(); ++i)
+        rank.insert(order.at(i), i);
+    QList<QTreeWidgetItem *> wanted;
+    for (int i = 0; i < parent->childCount(); ++i)
+        wanted << parent->child(i);
+    const QList<QTreeWidgetItem *> now = wanted;
+    std::stable_sort(wanted.begin(), wanted.end(), [&rank](QTreeWidgetItem *a, QTreeWidgetItem *b) {
+        return rank.value(static_cast<TTreeNode *>(a)->Data.Tid, INT_MAX)
+               < rank.value(static_cast<TTreeNode *>(b)->Data.Tid, INT_MAX);
+    });
+    if (wanted == now)
+        return;
+    // Only the children off the longest run already in order move, so a
+    // drag elsewhere moves one node here, however many siblings it has.
+    QList<int> was;
+    for (QTreeWidgetItem *item : wanted)
+        was << int(now.indexOf(item));
+    const QSet<int> stay = longestRising(was);
+    TTreeNode *selected = Selected();
+    QTreeWidgetItem *current = currentItem();
+    const int down = verticalScrollBar()->value();
+    const int across = horizontalScrollBar()->value();
+    for (int i = 0; i < wanted.size(); ++i) {
+        if (stay.contains(i))
+            continue;
+        QTreeWidgetItem *item = wanted.at(i);
+        QList<QTreeWidgetItem *> open;
+        noteOpen(item, open);
+        parent->takeChild(parent->indexOfChild(item));
+        parent->insertChild(i == 0 ? 0 : parent->indexOfChild(wanted.at(i - 1)) + 1, item);
+        for (QTreeWidgetItem *o : open)
+            o->setExpanded(true);
+    }
+    // Taking a node out moves the view's current item and selection to a
+    // neighbour; both come back to where they were.
+    clearSelection();
+    if (current)
+        setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    if (selected)
+        selected->setSelected(true);
+    verticalScrollBar()->setValue(down);
+    horizontalScrollBar()->setValue(across);
+}
+
+void TTreeView::insertFrom(const QString &parentKey, const QString &key, const QList<shelf::Node> &level, bool expand)
+{
+    QTreeWidgetItem *parent = childrenOf(parentKey);
+    if (!parent || find(key))
+        return;
+    const auto it = std::find_if(level.cbegin(), level.cend(), [&key](const shelf::Node &n) { return n.rec.Tid == key; });
+    if (it == level.cend())
+        return;
+    QHash<QString, QTreeWidgetItem *> shown;
+    for (int i = 0; i < parent->childCount(); ++i)
+        shown.insert(static_cast<TTreeNode *>(parent->child(i))->Data.Tid, parent->child(i));
+    int at = 0;
+    for (auto before = it; before != level.cbegin();) {
+        if (QTreeWidgetItem *sibling = shown.value((--before)->rec.Tid)) {
+            at = parent->indexOfChild(sibling) + 1;
+            break;
+        }
+    }
+    TTreeNode *node = detached(*it);
+    parent->insertChild(at, node);
+    if (expand)
+        expandRecursively(indexFromItem(node));
+}
+
+bool TTreeView::removeNodes(const QStringList &keys)
+{
+    const QSet<QString> gone(keys.cbegin(), keys.cend());
+    bool selectedGoes = false;
+    for (const QTreeWidgetItem *up = Selected(); up && !selectedGoes; up = up->parent())
+        selectedGoes = gone.contains(static_cast<const TTreeNode *>(up)->Data.Tid);
+    // One pass over the tree; a node that goes takes its subtree along.
+    QList<QTreeWidgetItem *> doomed;
+    std::function<void(QTreeWidgetItem *)> walk = [&](QTreeWidgetItem *item) {
+        for (int i = 0; i < item->childCount(); ++i) {
+            QTreeWidgetItem *child = item->child(i);
+            if (gone.contains(static_cast<TTreeNode *>(child)->Data.Tid))
+                doomed << child;
+            else
+                walk(child);
+        }
+    };
+    walk(invisibleRootItem());
+    qDeleteAll(doomed);
     if (selectedGoes) {
         clearSelection();
         setCurrentItem(nullptr);
     }
-}
-
-int TTreeView::indexOf(TTreeNode *node)
-{
-    QTreeWidgetItem *parent = node->parent();
-    return parent ? parent->indexOfChild(node) : node->treeWidget()->indexOfTopLevelItem(node);
-}
-
-void TTreeView::moveNode(TTreeNode *node, TTreeNode *target, bool after)
-{
-    QTreeWidgetItem *parent = node->parent();
-    const bool wasSelected = node->isSelected();
-    // Taking an item out collapses what lies below it; the open nodes of
-    // the subtree open again once it is back.
-    QList<QTreeWidgetItem *> open;
-    std::function<void(QTreeWidgetItem *)> note = [&](QTreeWidgetItem *item) {
-        if (item->isExpanded())
-            open << item;
-        for (int i = 0; i < item->childCount(); ++i)
-            note(item->child(i));
-    };
-    note(node);
-    if (parent)
-        parent->takeChild(parent->indexOfChild(node));
-    else
-        takeTopLevelItem(indexOfTopLevelItem(node));
-    const int at = indexOf(target) + (after ? 1 : 0);
-    if (parent)
-        parent->insertChild(at, node);
-    else
-        insertTopLevelItem(at, node);
-    for (QTreeWidgetItem *item : open)
-        item->setExpanded(true);
-    if (wasSelected)
-        select(node);
+    return selectedGoes;
 }
 
 void TTreeView::mousePressEvent(QMouseEvent *event)

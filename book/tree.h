@@ -34,19 +34,33 @@ public:
     TTreeNode *nodeAt(const QPoint &viewportPos) const;
     TTreeNode *Selected() const;
     void select(TTreeNode *node);
-    // A node as the last child of parent (top level when null).
-    TTreeNode *addNode(TTreeNode *parent, const QString &caption, const Thgo &record);
     // Adds a loaded tree under parent (top level when null).
     void addNodes(TTreeNode *parent, const QList<shelf::Node> &nodes);
     // The node whose record has key, anywhere in the tree.
     TTreeNode *find(const QString &key) const;
-    // Removes the nodes of keys with their subtrees. When the selected node
-    // goes, nothing is selected after it: the view would otherwise move the
-    // selection to a neighbour the page never showed.
-    void removeNodes(const QStringList &keys);
-    // Moves node (a sibling of target) to just before or just after target.
-    void moveNode(TTreeNode *node, TTreeNode *target, bool after);
-    static int indexOf(TTreeNode *node);
+    // The item whose children are the nodes under parentKey: the invisible
+    // root for "$"; null when that node is not shown.
+    QTreeWidgetItem *childrenOf(const QString &parentKey) const;
+
+    // Changes made elsewhere, shown in place: every other node, the
+    // selection, what is open and the scroll position stay as they are.
+    //
+    // A node for record as the last child of its parent, when the parent
+    // is shown.
+    TTreeNode *addNode(const Thgo &record);
+    void renameNode(const QString &key, const QString &name);
+    // Puts the children under parentKey in the order of keys; those not
+    // named keep their order behind them.
+    void reorder(const QString &parentKey, const QStringList &order);
+    // Puts the node of key with its subtree from level, the nodes under
+    // parentKey as the library has them, after the nearest of its earlier
+    // siblings shown; open when expand. Nothing when the parent is not shown
+    // or level leaves the node out.
+    void insertFrom(const QString &parentKey, const QString &key, const QList<shelf::Node> &level, bool expand);
+    // Removes the nodes of keys with their subtrees; true when the selected
+    // node went. Then nothing is selected after it: the view would otherwise
+    // move the selection to a neighbour the page never showed.
+    bool removeNodes(const QStringList &keys);
 
     // Handlers of the page. A press handler that returns true swallows the
     // press: it selects nothing and starts no drag.

@@ -2,6 +2,7 @@
 #include "book/book.h"
 
 #include "book/conadd.h"
+#include "library/library.h"
 #include "library/shelf.h"
 #include "editor/editor.h"
 #include "store/xcom.h"
@@ -53,7 +54,7 @@ void TForm2::N6Click()
         inform(QStringLiteral("请先到书卷选项卡选择书卷！"));
         return;
     }
-    Form4->open(this, QStringLiteral("添加章节"), book->Data.Tid, QStringLiteral("$"), QStringLiteral("0"));
+    Form4->open(this, QStringLiteral("添加章节"), book->Data.Tid, QStringLiteral("$"));
 }
 
 void TForm2::N7Click()
@@ -64,7 +65,7 @@ void TForm2::N7Click()
         return;
     }
     if (TTreeNode *unit = tv2->Selected())
-        Form4->open(this, QStringLiteral("添加内容"), book->Data.Tid, unit->Data.Tid, unit->Data.Tjb);
+        Form4->open(this, QStringLiteral("添加内容"), book->Data.Tid, unit->Data.Tid);
 }
 
 void TForm2::N10Click()
@@ -81,8 +82,7 @@ void TForm2::tv2Edited(TTreeNode *Node, QString &S)
 {
     if (!takeNewName(S))
         return;
-    shelf::renameUnit(Adoconn, Node->Data.Tid, S);
-    Node->Data.Lbm = S;
+    m_library->renameUnit(Node->Data.Tid, S);
     tv2->setReadOnly(true);
     Oldname = S;
 }
@@ -92,22 +92,7 @@ void TForm2::N11Click()
     TTreeNode *node = tv2->Selected();
     if (!node || !deleteQuestion(node->text(0)))
         return;
-    const QString book = shownBook();
-    QStringList gone = shelf::deleteUnit(Adoconn, node->Data.Tid);
-    gone << node->Data.Tid;
-    for (TForm2 *page : allPages()) {
-        if (page->shownBook() == book)
-            page->unitsRemoved(gone);
-    }
-}
-
-void TForm2::unitsRemoved(const QStringList &keys)
-{
-    const TTreeNode *shown = tv2->Selected();
-    const bool shownGone = shown && keys.contains(shown->Data.Tid);
-    tv2->removeNodes(keys);
-    if (shownGone)
-        leaveEditing();
+    m_library->deleteUnit(node->Data.Tid);
 }
 
 bool TForm2::tv2DragOver(const QPoint &pos)
@@ -118,6 +103,6 @@ bool TForm2::tv2DragOver(const QPoint &pos)
 void TForm2::tv2DragDrop(const QPoint &pos)
 {
     dropAmongSiblings(tv2, pos, [this](const QString &dragged, const QString &target) {
-        return shelf::moveUnit(Adoconn, shownBook(), dragged, target);
+        m_library->moveUnit(shownBook(), dragged, target);
     });
 }

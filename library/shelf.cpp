@@ -137,7 +137,7 @@ QStringList deleteItem(TADOConnection *db, const Table &t, const QString &key, b
     return gone;
 }
 
-QList<Placed> moveItem(TADOConnection *db, const Table &t, const QString &dragged, const QString &target)
+Moved moveItem(TADOConnection *db, const Table &t, const QString &dragged, const QString &target)
 {
     if (dragged == target)
         return {};
@@ -185,7 +185,7 @@ QList<Placed> moveItem(TADOConnection *db, const Table &t, const QString &dragge
             inSlices(db, it.value(), [&t, step = it.key()](const QStringList &keys) { return t.shift(keys, step); });
     }
     tx.commit();
-    return written;
+    return {written, jb, order};
 }
 
 // One row of a tree as read in a single statement, in sibling order.
@@ -268,12 +268,12 @@ QStringList deleteUnit(TADOConnection *db, const QString &key)
     return deleteItem(db, unitsTable(QString()), key, false);
 }
 
-QList<Placed> moveBook(TADOConnection *db, const QString &dragged, const QString &target)
+Moved moveBook(TADOConnection *db, const QString &dragged, const QString &target)
 {
     return moveItem(db, booksTable(), dragged, target);
 }
 
-QList<Placed> moveUnit(TADOConnection *db, const QString &bookKey, const QString &dragged, const QString &target)
+Moved moveUnit(TADOConnection *db, const QString &bookKey, const QString &dragged, const QString &target)
 {
     return moveItem(db, unitsTable(bookKey), dragged, target);
 }

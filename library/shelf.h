@@ -53,15 +53,23 @@ struct Placed
     bool operator==(const Placed &o) const { return key == o.key && px == o.px; }
 };
 
+// What a move did: the positions written (none when nothing moved), and
+// every sibling under parent in the new order.
+struct Moved
+{
+    QList<Placed> written;
+    QString parent;
+    QStringList order;
+};
+
 // Moves the item dragged to the place of target, one of its siblings: before
 // it when it stood before the dragged item, after it otherwise. The siblings
 // keep their stored positions as a set and take them in the new order, so no
 // two of them ever share a position, whatever a filter hides or how far
-// apart the positions lie. Returns what was written; empty when nothing
-// moves (the same item, items of different parents, a vanished row).
-QList<Placed> moveBook(TADOConnection *db, const QString &dragged, const QString &target);
-QList<Placed> moveUnit(TADOConnection *db, const QString &bookKey, const QString &dragged,
-                       const QString &target);
+// apart the positions lie. Nothing moves for the same item, items of
+// different parents or a vanished row.
+Moved moveBook(TADOConnection *db, const QString &dragged, const QString &target);
+Moved moveUnit(TADOConnection *db, const QString &bookKey, const QString &dragged, const QString &target);
 
 enum class Check { Added, BadName, Duplicate, ParentGone };
 

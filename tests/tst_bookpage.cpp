@@ -3,7 +3,9 @@
 #include "book/book.h"
 #include "book/bookadd.h"
 #include "book/conadd.h"
+#include "library/library.h"
 #include "library/shelf.h"
+#include "store/bin.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
 #include "store/connection.h"
@@ -47,6 +49,7 @@ class TstBookPage : public QObject
 
     std::unique_ptr<TempLibrary> lib;
     TADOConnection *db = nullptr;
+    Library *library = nullptr;
     std::unique_ptr<TForm3> form3;
     std::unique_ptr<TForm4> form4;
     std::unique_ptr<TForm5> form5;
@@ -61,6 +64,7 @@ class TstBookPage : public QObject
         Host *host = hosts.back().get();
         host->resize(900, 600);
         auto *page = new TForm2(host);
+        page->setLibrary(library);
         auto *l = new QVBoxLayout(host);
         l->setContentsMargins(0, 0, 0, 0);
         l->addWidget(page);
@@ -125,6 +129,9 @@ private slots:
         Renflag.clear();
         lib = std::make_unique<TempLibrary>();
         db = lib->connection();
+        library = new Library(db, this);
+        form3->setLibrary(library);
+        form4->setLibrary(library);
         cat = shelf::addBook(db, "$", "文学").rec.Tid;
         shelf::addBook(db, "$", "历史");
         bookA = shelf::addBook(db, cat, "红楼梦").rec.Tid;
@@ -140,6 +147,7 @@ private slots:
         form4->hide();
         form5->hide();
         hosts.clear();
+        delete library;
         lib.reset();
     }
 
@@ -290,6 +298,72 @@ private slots:
         QVERIFY(second->cxCheckBox1->isChecked());
         QVERIFY(second->cxPageControl1->isEnabled());
         QVERIFY(!second->cxButton2->isEnabled());
+    }
+
+    // A change made on one page shows on another at once, in place: the
+    // nodes it leaves alone stay the very same items, and so do what the
+    // other page shows and has selected.
+    void changesShowOnAnotherPage_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char *c : {"add", "rename", "drag", "delete", "save", "restore", "restore book"})
+            QTest::newRow(c) << c;
+    }
+    void changesShowOnAnotherPage()
+    {
+        QFETCH(QString, change);
+        TForm2 *first = openPage();
+        TForm2 *second = openPage();
+        for (TForm2 *page : {first, second}) {
+            page->tv1->expandAll();
+            press(page->tv1, page->tv1->find(bookA));
+            page->cxPageControl1->setCurrentWidget(page->cxTabSheet2);
+        }
+        press(second->tv2, second->tv2->find(page2));
+        const QTreeWidgetItem *category = second->tv1->find(cat);
+        const QTreeWidgetItem *chap = second->tv2->find(chapter);
+        const QTreeWidgetItem *shown = second->tv2->currentItem();
+        BoxAnswerer boxes(QMessageBox::Yes);
+        if (change == "add") {
+            press(first->tv2, first->tv2->find(chapter));
+            first->N7Click();
+            type(form4->cxTextEdit1, QStringLiteral("新页"));
+            QTest::keyClick(form4->cxTextEdit1, Qt::Key_Return);
+            QCOMPARE(chap->child(2)->text(0), QStringLiteral("新页"));
+        } else if (change == "rename") {
+            press(first->tv2, first->tv2->find(page1));
+            first->N10Click();
+            typeRename(first->tv2, QStringLiteral("Shiyin"));
+            QCOMPARE(second->tv2->find(page1)->text(0), QStringLiteral("Shiyin"));
+        } else if (change == "drag") {
+            // The node shown on the other page is the one that moves there.
+            press(first->tv2, first->tv2->find(page2));
+            first->tv2DragDrop(first->tv2->visualItemRect(first->tv2->find(page1)).center());
+            QCOMPARE(chap->child(0), shown);
+        } else if (change == "delete") {
+            press(first->tv2, first->tv2->find(page1));
+            first->N11Click();
+            QCOMPARE(chap->childCount(), 1);
+        } else if (change == "save") {
+            press(first->tv2, first->tv2->find(page2));
+            first->N8Click();
+            first->Zthtmleditorx1->document()->setBodyHtml(QStringLiteral("<p>另写一遍</p>"));
+            first->cxButton2Click();
+            QTRY_VERIFY(docText(second).contains(QStringLiteral("另写一遍")));
+        } else if (change == "restore") {
+            library->deleteUnit(page1);
+            library->restore(bin::items(db).first().id);
+            QCOMPARE(static_cast<const TTreeNode *>(chap->child(0))->Data.Tid, page1);
+        } else {
+            library->deleteBook(bookB);
+            library->restore(bin::items(db).first().id);
+            QCOMPARE(static_cast<const TTreeNode *>(category->child(1))->Data.Tid, bookB);
+        }
+        QCOMPARE(second->tv1->find(cat), category);
+        QCOMPARE(second->tv2->find(chapter), chap);
+        QCOMPARE(second->tv2->currentItem(), shown);
+        QCOMPARE(second->tv2->Selected(), shown);
+        QVERIFY(chap->isExpanded());
     }
 
     // Dropping among siblings: the tree and the library agree; a node of

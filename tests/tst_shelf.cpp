@@ -230,9 +230,14 @@ private slots:
         QStringList keys;
         for (const char *n : {"a", "b", "c", "d", "e"})
             keys << book(cat, QLatin1String(n));
-        const QList<shelf::Placed> written = shelf::moveBook(db, keys[from], keys[to]);
-        QCOMPARE(written.isEmpty(), from == to);
+        const shelf::Moved moved = shelf::moveBook(db, keys[from], keys[to]);
+        QCOMPARE(moved.written.isEmpty(), from == to);
         QCOMPARE(level("books", cat).join(u' '), order);
+        // What pages are told: every sibling in the order stored.
+        if (from != to) {
+            QCOMPARE(moved.parent, cat);
+            QCOMPARE(moved.order, column("select id from books where jb='" + cat + "' order by px"));
+        }
     }
 
     void moveRefusesOtherParents()
@@ -240,9 +245,9 @@ private slots:
         const QString a = book("$", "甲");
         const QString b = book("$", "乙");
         const QString inA = book(a, "x");
-        QVERIFY(shelf::moveBook(db, inA, b).isEmpty());
+        QVERIFY(shelf::moveBook(db, inA, b).written.isEmpty());
         QCOMPARE(level("books", a), QStringList{"x=1"});
-        QVERIFY(shelf::moveBook(db, inA, "999").isEmpty());
+        QVERIFY(shelf::moveBook(db, inA, "999").written.isEmpty());
     }
 
     // Chapters of a book share one numbering with other books; a filter can
