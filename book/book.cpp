@@ -1,6 +1,7 @@
 #include "book/book.h"
 
 #include "book/copydata.h"
+#include "book/treepane.h"
 #include "editor/editor.h"
 #include "library/library.h"
 #include "store/xcom.h"
@@ -25,12 +26,6 @@
 
 QString Oldname;
 QString Renflag;
-
-namespace {
-
-const QString Renaming = QStringLiteral("重命名");
-
-} // namespace
 
 namespace {
 
@@ -157,6 +152,20 @@ void TForm2::buildLayout()
     connect(cxButton1, &QPushButton::clicked, this, [this] { cxButton1Click(); });
     connect(cxButton2, &QPushButton::clicked, this, [this] { cxButton2Click(); });
 
+    books = new TTreePane(true, tv1, cxTextEdit1, [] { return QString(); }, this);
+    units = new TTreePane(false, tv2, cxTextEdit2, [this] { return shownBook(); }, this);
+    connect(books, &TTreePane::chosen, this, &TForm2::selectBook);
+    connect(units, &TTreePane::chosen, this, &TForm2::showUnit);
+    // The tab names the book shown, by whatever name it now has.
+    connect(books, &TTreePane::selectedRenamed, this,
+            [this](const QString &name) { SendCaption(this, name, quint32(name.size() + 100)); });
+    // The book shown, or the page read, went with a delete on any page.
+    connect(books, &TTreePane::selectedGone, this, [this] {
+        tv2->clear();
+        leaveEditing();
+        cxCheckBox1->setEnabled(false);
+    });
+    connect(units, &TTreePane::selectedGone, this, &TForm2::leaveEditing);
     tv1->onMouseDown = [this](Qt::MouseButton b, const QPoint &p) { return tv1MouseDown(b, p); };
     tv1->onKeySelect = [this](TTreeNode *node) { selectBook(node); };
     tv1->onEdited = [this](TTreeNode *n, QString &s) { tv1Edited(n, s); };
@@ -278,63 +287,6 @@ void TForm2::inform(const QString &text)
     QMessageBox::information(this, QApplication::applicationDisplayName(), text);
 }
 
-bool TForm2::pressEndsRename()
-{
-    if (Renflag != Renaming)
-        return false;
-    Renflag.clear();
-    return true;
-}
-
-void TForm2::startRename(TTreeView *tree)
-{
-    TTreeNode *node = tree->Selected();
-    if (!node)
-        return;
-    tree->setReadOnly(false);
-    Renflag = Renaming;
-    tree->editItem(node);
-}
-
-bool TForm2::takeNewName(QString &S)
-{
-    if (S == Oldname)
-        return false;
-    if (!Ztking::wjjhf(S)) {
-        inform(QStringLiteral("名称不可包含特殊字符"));
-        S = Oldname;
-        return false;
-    }
-    return true;
-}
-
-bool TForm2::dropsOnSibling(TTreeView *tree, const QPoint &pos)
-{
-    const TTreeNode *target = tree->nodeAt(pos);
-    const TTreeNode *dragged = tree->Selected();
-    return target && dragged && target->Data.Tjb == dragged->Data.Tjb;
-}
-
-void TForm2::dropAmongSiblings(TTreeView *tree, const QPoint &pos,
-                               const std::function<void(const QString &, const QString &)> &move)
-{
-    TTreeNode *target = tree->nodeAt(pos);
-    TTreeNode *dragged = tree->Selected();
-    // The tree follows once the library has stored the new order.
-    if (dropsOnSibling(tree, pos) && target != dragged)
-        move(dragged->Data.Tid, target->Data.Tid);
-}
-
-bool TForm2::deleteQuestion(const QString &caption)
-{
-    QMessageBox box(QMessageBox::Question, QStringLiteral("删除确认"),
-                    QStringLiteral("确定删除【") + caption + QStringLiteral("】吗？所有包含内容都被删除！"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setObjectName(QStringLiteral("deleteQuestion"));
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
-}
-
 void TForm2::FormCloseQuery(bool &CanClose)
 {
     CanClose = true;
@@ -413,12 +365,9 @@ void TForm2::openFound(const QString &bookKey, const QString &unitKey, const QSt
 void TForm2::setLibrary(Library *library)
 {
     m_library = library;
-    connect(library, &Library::added, this, &TForm2::added);
-    connect(library, &Library::renamed, this, &TForm2::renamed);
-    connect(library, &Library::moved, this, &TForm2::moved);
-    connect(library, &Library::deleted, this, &TForm2::deleted);
+    books->setLibrary(library);
+    units->setLibrary(library);
     connect(library, &Library::saved, this, &TForm2::saved);
-    connect(library, &Library::restored, this, &TForm2::restored);
 }
 
 void TForm2::showAdded(bool isBook, const QString &key)
@@ -427,45 +376,6 @@ void TForm2::showAdded(bool isBook, const QString &key)
     if (TTreeNode *node = tree->find(key)) {
         for (QTreeWidgetItem *up = node->parent(); up; up = up->parent())
             up->setExpanded(true);
-    }
-}
-
-void TForm2::added(bool isBook, const Thgo &rec, const QString &bookKey)
-{
-    if (isBook) {
-        tv1->addNode(rec);
-    } else if (bookKey == shownBook()) {
-        // A new unit comes with its document read back.
-        if (TTreeNode *node = tv2->addNode(rec))
-            node->contentRead = true;
-    }
-}
-
-void TForm2::renamed(bool isBook, const QString &key, const QString &name)
-{
-    (isBook ? tv1 : tv2)->renameNode(key, name);
-    if (isBook && key == shownBook())
-        SendCaption(this, name, quint32(name.size() + 100));
-}
-
-void TForm2::moved(bool isBook, const QString &parentKey, const QStringList &order)
-{
-    // Keys tell the chapters of the book shown from those of other books.
-    (isBook ? tv1 : tv2)->reorder(parentKey, order);
-}
-
-void TForm2::deleted(bool isBook, const QStringList &keys)
-{
-    // Everything under a deleted item is in keys, so the book whose units
-    // are shown, or the page being read, goes when it or an ancestor does.
-    if (isBook) {
-        if (!tv1->removeNodes(keys))
-            return;
-        tv2->clear();
-        leaveEditing();
-        cxCheckBox1->setEnabled(false);
-    } else if (tv2->removeNodes(keys)) {
-        leaveEditing();
     }
 }
 
@@ -483,23 +393,5 @@ void TForm2::saved(const QString &unitKey)
             if (shown && shown->Data.Tid == unitKey && !isEditing())
                 readPage(shown);
         }, Qt::QueuedConnection);
-    }
-}
-
-void TForm2::restored(const bin::Restored &what)
-{
-    if (what.isBook) {
-        tv1->insertFrom(what.parent, what.key, shelf::bookTree(Adoconn, cxTextEdit1->text(), what.parent),
-                        !cxTextEdit1->text().isEmpty());
-        return;
-    }
-    // Units whose book was gone came back under a new category.
-    if (what.moved && !tv1->find(what.bookKey)) {
-        tv1->insertFrom(QStringLiteral("$"), what.bookKey, shelf::bookTree(Adoconn, cxTextEdit1->text()),
-                        !cxTextEdit1->text().isEmpty());
-    }
-    if (what.bookKey == shownBook()) {
-        tv2->insertFrom(what.parent, what.key,
-                        shelf::unitTree(Adoconn, what.bookKey, cxTextEdit2->text(), what.parent), true);
     }
 }

@@ -18,10 +18,8 @@ class QPushButton;
 class QSplitter;
 class QTabWidget;
 class Library;
+class TTreePane;
 class TZthtmleditorx;
-namespace bin {
-struct Restored;
-}
 
 // The rename state, one pair for every page and both trees of each.
 // Oldname: the caption of the node last selected by a press in either tree.
@@ -134,26 +132,13 @@ private:
     // The document of node shown for reading.
     void readPage(TTreeNode *node);
     void leaveEditing();
-    // What the library announces, shown on this page.
-    void added(bool isBook, const Thgo &rec, const QString &bookKey);
-    void renamed(bool isBook, const QString &key, const QString &name);
-    void moved(bool isBook, const QString &parentKey, const QStringList &order);
-    void deleted(bool isBook, const QStringList &keys);
+    // A unit saved on any page or window.
     void saved(const QString &unitKey);
-    void restored(const bin::Restored &what);
-    bool deleteQuestion(const QString &caption);
     void inform(const QString &text);
-    // What both trees share: a press after a rename command only ends it;
-    // renaming starts on the selected node; a new name is taken unless it
-    // is unchanged or refused (then S comes back as Oldname); drops are
-    // taken on siblings of the selected node, which the library moves.
-    static bool pressEndsRename();
-    void startRename(TTreeView *tree);
-    bool takeNewName(QString &S);
-    static bool dropsOnSibling(TTreeView *tree, const QPoint &pos);
-    static void dropAmongSiblings(TTreeView *tree, const QPoint &pos,
-                                  const std::function<void(const QString &, const QString &)> &move);
 
+    // The bookshelf and the chapter tree.
+    TTreePane *books;
+    TTreePane *units;
     Library *m_library = nullptr;
     bool shownOnce = false;
     QString editBase;

@@ -3,7 +3,7 @@
 
 #include "book/bookadd.h"
 #include "book/copydata.h"
-#include "library/library.h"
+#include "book/treepane.h"
 #include "library/shelf.h"
 #include "store/xcom.h"
 
@@ -27,13 +27,7 @@ void TForm2::Booklistx(TTreeNode *Fnote, const QString &jb)
 
 bool TForm2::tv1MouseDown(Qt::MouseButton, const QPoint &pos)
 {
-    TTreeNode *node = tv1->nodeAt(pos);
-    if (!node)
-        return false;
-    if (pressEndsRename())
-        return true;
-    selectBook(node);
-    return false;
+    return books->press(pos);
 }
 
 void TForm2::selectBook(TTreeNode *node)
@@ -64,40 +58,30 @@ void TForm2::N2Click()
 
 void TForm2::N4Click()
 {
-    startRename(tv1);
+    books->startRename();
 }
 
 void TForm2::tv1CancelEdit(TTreeNode *)
 {
-    tv1->setReadOnly(true);
+    books->cancelRename();
 }
 
 void TForm2::tv1Edited(TTreeNode *Node, QString &S)
 {
-    if (!takeNewName(S))
-        return;
-    m_library->renameBook(Node->Data.Tid, S);
-    tv1->setReadOnly(true);
-    // A later rename compares with the name the library now holds.
-    Oldname = S;
+    books->edited(Node, S);
 }
 
 void TForm2::N5Click()
 {
-    TTreeNode *node = tv1->Selected();
-    if (!node || !deleteQuestion(node->text(0)))
-        return;
-    m_library->deleteBook(node->Data.Tid);
+    books->deleteSelected();
 }
 
 bool TForm2::tv1DragOver(const QPoint &pos)
 {
-    return dropsOnSibling(tv1, pos);
+    return books->dragOver(pos);
 }
 
 void TForm2::tv1DragDrop(const QPoint &pos)
 {
-    dropAmongSiblings(tv1, pos, [this](const QString &dragged, const QString &target) {
-        m_library->moveBook(dragged, target);
-    });
+    books->dragDrop(pos);
 }

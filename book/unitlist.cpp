@@ -2,7 +2,7 @@
 #include "book/book.h"
 
 #include "book/conadd.h"
-#include "library/library.h"
+#include "book/treepane.h"
 #include "library/shelf.h"
 #include "editor/editor.h"
 #include "store/xcom.h"
@@ -27,13 +27,7 @@ void TForm2::Unitlistx(TTreeNode *Fnote, const QString &jb)
 
 bool TForm2::tv2MouseDown(Qt::MouseButton, const QPoint &pos)
 {
-    TTreeNode *node = tv2->nodeAt(pos);
-    if (!node)
-        return false;
-    if (pressEndsRename())
-        return true;
-    showUnit(node);
-    return false;
+    return units->press(pos);
 }
 
 void TForm2::showUnit(TTreeNode *node)
@@ -70,39 +64,30 @@ void TForm2::N7Click()
 
 void TForm2::N10Click()
 {
-    startRename(tv2);
+    units->startRename();
 }
 
 void TForm2::tv2CancelEdit(TTreeNode *)
 {
-    tv2->setReadOnly(true);
+    units->cancelRename();
 }
 
 void TForm2::tv2Edited(TTreeNode *Node, QString &S)
 {
-    if (!takeNewName(S))
-        return;
-    m_library->renameUnit(Node->Data.Tid, S);
-    tv2->setReadOnly(true);
-    Oldname = S;
+    units->edited(Node, S);
 }
 
 void TForm2::N11Click()
 {
-    TTreeNode *node = tv2->Selected();
-    if (!node || !deleteQuestion(node->text(0)))
-        return;
-    m_library->deleteUnit(node->Data.Tid);
+    units->deleteSelected();
 }
 
 bool TForm2::tv2DragOver(const QPoint &pos)
 {
-    return dropsOnSibling(tv2, pos);
+    return units->dragOver(pos);
 }
 
 void TForm2::tv2DragDrop(const QPoint &pos)
 {
-    dropAmongSiblings(tv2, pos, [this](const QString &dragged, const QString &target) {
-        m_library->moveUnit(shownBook(), dragged, target);
-    });
+    units->dragDrop(pos);
 }
