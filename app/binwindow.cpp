@@ -1,5 +1,6 @@
 #include "app/binwindow.h"
 
+#include "library/library.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "ztking/ztking.h"
@@ -16,9 +17,9 @@ constexpr int ItemRole = Qt::UserRole;
 
 } // namespace
 
-TBinForm::TBinForm(TADOConnection *db, const QString &pictureFolder, QWidget *parent)
+TBinForm::TBinForm(Library *library, const QString &pictureFolder, QWidget *parent)
     : QDialog(parent)
-    , m_db(db)
+    , m_library(library)
     , m_pictures(pictureFolder)
 {
     setWindowTitle(QStringLiteral("回收站"));
@@ -63,12 +64,13 @@ TBinForm::TBinForm(TADOConnection *db, const QString &pictureFolder, QWidget *pa
     connect(m_remove, &QPushButton::clicked, this, &TBinForm::removeSelected);
     connect(m_empty, &QPushButton::clicked, this, &TBinForm::removeAll);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(library, &Library::deleted, this, &TBinForm::reload);
     reload();
 }
 
 void TBinForm::reload()
 {
-    const QList<bin::Item> items = bin::items(m_db);
+    const QList<bin::Item> items = bin::items(m_library->connection());
     QList<QTreeWidgetItem *> rows;
     rows.reserve(items.size());
     for (const bin::Item &i : items) {
@@ -105,8 +107,7 @@ void TBinForm::restoreSelected()
     QStringList notes;
     try {
         for (const auto &[id, name] : chosen()) {
-            const bin::Restored r = bin::restore(m_db, id, &Ztking::Getpy);
-            emit restored(r);
+            const bin::Restored r = m_library->restore(id);
             const QString n = note(name, r);
             if (!n.isEmpty())
                 notes << n;
@@ -129,7 +130,7 @@ QString TBinForm::note(const QString &name, const bin::Restored &r) const
     } else if (r.moved) {
         // Units that lost their place come back as a chapter of their book,
         // or of a new category named after it when the book is gone too.
-        const auto q = Ztking::Dataread(m_db, QStringLiteral("select lbm from books where id=") + r.bookKey, QString());
+        const auto q = Ztking::Dataread(m_library->connection(), QStringLiteral("select lbm from books where id=") + r.bookKey, QString());
         const QString book = q->Eof() ? QString() : Dataunesc(Ztking::Dataget(*q, QStringLiteral("lbm")));
         said << QStringLiteral("“%1”的原位置已不存在，已恢复为“%2”的一章。").arg(name, book);
     }
@@ -153,7 +154,7 @@ void TBinForm::removeSelected()
         || !confirm(QStringLiteral("彻底删除"),
                     QStringLiteral("彻底删除选中的 %1 项吗？删除后无法恢复。").arg(ids.size())))
         return;
-    bin::remove(m_db, ids, m_pictures);
+    bin::remove(m_library->connection(), ids, m_pictures);
     reload();
     emit removed();
 }
@@ -169,7 +170,7 @@ void TBinForm::removeAll()
         || !confirm(QStringLiteral("清空回收站"),
                     QStringLiteral("彻底删除回收站中的全部 %1 项吗？删除后无法恢复。").arg(ids.size())))
         return;
-    bin::remove(m_db, ids, m_pictures);
+    bin::remove(m_library->connection(), ids, m_pictures);
     reload();
     emit removed();
 }

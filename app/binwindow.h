@@ -10,8 +10,8 @@
 #include <utility>
 
 class QPushButton;
+class Library;
 class QTreeWidget;
-class TADOConnection;
 
 // The list "binList" shows every item of the bin, the newest first, with
 // its name, kind ("书卷" or "章节·内容"), old place, time of deletion and
@@ -20,10 +20,11 @@ class TADOConnection;
 // after asking; the list reloads after each. Where a restore renamed an
 // item or put it elsewhere, one information box after the action says so.
 // Failures of the library propagate to the application's error report.
+// Restores go through the Library, which announces them to every page; a
+// delete made while the window is open shows in its list.
 //
-//   auto *bin = new TBinForm(Adoconn, pictureFolder, this);
+//   auto *bin = new TBinForm(library, pictureFolder, this);
 //   bin->setAttribute(Qt::WA_DeleteOnClose);
-//   connect(bin, &TBinForm::restored, this, [..](const bin::Restored &r) { /* refresh pages showing r.bookKey */ });
 //   bin->show();
 class TBinForm : public QDialog
 {
@@ -31,14 +32,12 @@ class TBinForm : public QDialog
 public:
     // pictureFolder: the library's picture folder, whose files only the
     // removed items used go with them.
-    TBinForm(TADOConnection *db, const QString &pictureFolder, QWidget *parent);
+    TBinForm(Library *library, const QString &pictureFolder, QWidget *parent);
 
     // Reads the bin afresh, for a delete made while the window is open.
     void reload();
 
 signals:
-    // One per item put back.
-    void restored(const bin::Restored &what);
     // Items were removed for good.
     void removed();
 
@@ -53,7 +52,7 @@ private:
     // item back; empty when it did.
     QString note(const QString &name, const bin::Restored &r) const;
 
-    TADOConnection *m_db;
+    Library *m_library;
     QString m_pictures;
     QTreeWidget *m_list;
     QPushButton *m_restore;

@@ -1,6 +1,7 @@
 #include "mainfrm.h"
 
 #include "application.h"
+#include "binwindow.h"
 #include "book/bookadd.h"
 #include "book/conadd.h"
 #include "library/library.h"
@@ -133,7 +134,15 @@ TForm1::TForm1(QWidget *parent)
     connect(searchBox, &SearchBox::opened, this, &TForm1::openFound);
     auto *findAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this);
     connect(findAll, &QShortcut::activated, searchBox, &SearchBox::takeFocus);
+    binButton = new QToolButton(corner);
+    binButton->setObjectName(QStringLiteral("binButton"));
+    binButton->setText(QStringLiteral("回收站"));
+    binButton->setToolTip(QStringLiteral("删除的书卷、章节和内容，可以恢复"));
+    binButton->setFocusPolicy(Qt::NoFocus);
+    binButton->setAutoRaise(true);
+    connect(binButton, &QToolButton::clicked, this, &TForm1::openBin);
     cl->addWidget(searchBox);
+    cl->addWidget(binButton);
     cl->addSpacing(4);
     cl->addWidget(tabListButton);
     cl->addWidget(closeButton);
@@ -268,6 +277,8 @@ void TForm1::FormShow()
         if (dialog)
             dialog->setLibrary(m_library);
     }
+    if (binWindow)
+        binWindow->reload();
     // Results found in a library before this one lead nowhere.
     searchBox->reset();
     addbookp();
@@ -493,6 +504,21 @@ void TForm1::FormCloseQuery(bool &CanClose)
         Adoconn = nullptr;
     connection.reset();
     CanClose = true;
+}
+
+void TForm1::openBin()
+{
+    // Without a library there is no bin.
+    if (!m_library)
+        return;
+    if (!binWindow) {
+        // Pictures only removed items used go from the editor's image library.
+        binWindow = new TBinForm(m_library, libraryFolder() + QStringLiteral("images"), this);
+        binWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    binWindow->show();
+    binWindow->raise();
+    binWindow->activateWindow();
 }
 
 void TForm1::addbookp()

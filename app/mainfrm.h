@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QList>
 #include <QIcon>
+#include <QPointer>
 #include <QWidget>
 
 #include <atomic>
@@ -22,6 +23,7 @@ class QThread;
 class QTabWidget;
 class QToolButton;
 class SearchBox;
+class TBinForm;
 class TADOConnection;
 
 class TForm1 : public QWidget
@@ -37,6 +39,8 @@ public:
     QToolButton *tabListButton = nullptr;
     // The whole-library search, at the right end of the tab row.
     SearchBox *searchBox = nullptr;
+    // Opens the recycle bin, beside the search.
+    QToolButton *binButton = nullptr;
     QList<QIcon> il1;
 
     void addbookp();
@@ -54,6 +58,8 @@ protected:
 
 private:
     void FormShow();
+    // One bin window, not modal; what it puts back shows on every page.
+    void openBin();
     void FormCloseQuery(bool &CanClose);
     void cxPageControl1Change();
     void closeActiveTab();
@@ -84,6 +90,7 @@ private:
     std::unique_ptr<TADOConnection> connection;
     // Every write of the pages and dialogs, announced to all of them.
     Library *m_library = nullptr;
+    QPointer<TBinForm> binWindow;
     bool shownOnce = false;
     QThread *care = nullptr;
     // Counts the passes started and stopped, so a late report of one that

@@ -3,6 +3,7 @@
 #include "app/binwindow.h"
 #include "app/draftsdialog.h"
 #include "book/historywindow.h"
+#include "library/library.h"
 #include "library/shelf.h"
 #include "store/bin.h"
 #include "store/drafts.h"
@@ -106,9 +107,10 @@ private slots:
         const QDateTime deleted = bin::items(db).first().deletedAt;
 
         BoxAnswerer boxes;
-        TBinForm form(db, lib->folder(), nullptr);
+        Library library(db, nullptr);
+        TBinForm form(&library, lib->folder(), nullptr);
         QList<bin::Restored> restored;
-        connect(&form, &TBinForm::restored, &form, [&](const bin::Restored &r) { restored << r; });
+        connect(&library, &Library::restored, &form, [&](const bin::Restored &r) { restored << r; });
         open(&form);
         auto *list = form.findChild<QTreeWidget *>("binList");
         QVERIFY(list);
@@ -150,7 +152,8 @@ private slots:
         shelf::deleteUnit(db, page("甲"));
         shelf::deleteUnit(db, page("乙"));
         BoxAnswerer boxes{QMessageBox::StandardButton(answer)};
-        TBinForm form(db, lib->folder(), nullptr);
+        Library library(db, nullptr);
+        TBinForm form(&library, lib->folder(), nullptr);
         QSignalSpy removed(&form, &TBinForm::removed);
         open(&form);
         auto *list = form.findChild<QTreeWidget *>("binList");

@@ -1,6 +1,7 @@
 // The main window: tabs at start, the plus tab, closing, the caption message,
 // start-up without a library, and the application's error report.
 #include "app/application.h"
+#include "app/binwindow.h"
 #include "app/mainfrm.h"
 #include "library/shelf.h"
 #include "editor/docengine.h"
@@ -20,6 +21,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <stdexcept>
@@ -183,6 +185,29 @@ private slots:
         QCOMPARE(form->cxPageControl1->count(), 2);
         QVERIFY(form->close());
         QCOMPARE(boxes.titles.size(), 3);
+    }
+
+    // The bin opens once, beside the search, and what it puts back shows
+    // on the page at once.
+    void binButtonRestoresOntoThePage()
+    {
+        start();
+        const QString book = shelf::addBook(Adoconn, "$", QStringLiteral("书")).rec.Tid;
+        auto *page = form->cxPageControl1->widget(1)->findChild<TForm2 *>();
+        page->Booklist();
+        page->tv1->select(page->tv1->find(book));
+        BoxAnswerer boxes(QMessageBox::Yes);
+        page->N5Click();
+        QVERIFY(!page->tv1->find(book));
+        QCOMPARE(form->binButton->parentWidget(), form->closeButton->parentWidget());
+        QTest::mouseClick(form->binButton, Qt::LeftButton);
+        QTest::mouseClick(form->binButton, Qt::LeftButton);
+        const QList<TBinForm *> bins = form->findChildren<TBinForm *>();
+        QCOMPARE(bins.size(), 1);
+        QTRY_VERIFY(bins.first()->isVisible());
+        bins.first()->findChild<QTreeWidget *>(QStringLiteral("binList"))->topLevelItem(0)->setSelected(true);
+        QTest::mouseClick(bins.first()->findChild<QPushButton *>(QStringLiteral("restoreButton")), Qt::LeftButton);
+        QVERIFY(page->tv1->find(book));
     }
 
     void tabListJumps()
