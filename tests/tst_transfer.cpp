@@ -211,7 +211,7 @@ private slots:
         const QString target = work.filePath(QStringLiteral("out%1").arg(format))
                                + (format == int(transfer::Format::Epub) ? QStringLiteral(".epub") : QString());
         const transfer::Report out = transfer::exportItem(db, book, transfer::Format(format), target, pictures);
-        QCOMPARE(out.pages, 6);
+        QCOMPARE(out.pages, 5); // the first chapter holds nothing of its own
         QCOMPARE(out.pictures, 3);
         const transfer::Report in = transfer::importBook(db, category, target, pictures);
         QVERIFY2(in.skipped.size() <= 1, qPrintable(in.text())); // an HTML folder's own index
@@ -356,7 +356,9 @@ private slots:
                                "<spine><itemref idref=\"a\"/></spine></package>";
         writeFile(work.filePath(QStringLiteral("outside.png")), png(Qt::red));
         if (kind == QLatin1String("bomb")) {
-            epub({{QStringLiteral("content.opf"), opf}, {QStringLiteral("a.xhtml"), QByteArray(120 << 20, ' ')}});
+            // Unread by the import: only the archive's own figures give it away.
+            epub({{QStringLiteral("content.opf"), opf}, {QStringLiteral("a.xhtml"), "<html/>"},
+                  {QStringLiteral("filler.bin"), QByteArray(120 << 20, ' ')}});
         } else if (kind == QLatin1String("entry")) {
             epub({{QStringLiteral("content.opf"), opf}, {QStringLiteral("../a.xhtml"), "<html/>"}});
         } else if (kind == QLatin1String("reference")) {
@@ -415,14 +417,19 @@ private slots:
         QTest::addColumn<QByteArray>("encoding");
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("utf-8") << QByteArray("UTF-8") << "txt" << QByteArray() << QByteArray("UTF-8");
-        QTest::newRow("utf-8 with its mark") << QByteArray("UTF-8") << "md" << QByteArray("\xEF\xBB\xBF") << QByteArray("UTF-8");
-        QTest::newRow("gb18030") << QByteArray("GB18030") << "txt" << QByteArray() << QByteArray("GB18030");
-        QTest::newRow("big5") << QByteArray("Big5") << "txt" << QByteArray() << QByteArray("Big5");
-        QTest::newRow("declared gb2312") << QByteArray("GB18030") << "html"
-                                         << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">")
-                                         << QByteArray("GB18030");
+        QTest::addColumn<QString>("text");
+        const QString simplified = QStringLiteral("这是一个简体中文的测试文件，我们用它来检查编码的检测是否正确。书籍与章节都在这里。");
+        const QString traditional = QStringLiteral("這是一個繁體中文的測試文件，我們用它來檢查編碼的偵測是否正確。書籍與章節都在這裡。");
+        QTest::newRow("utf-8") << QByteArray("UTF-8") << "txt" << QByteArray() << simplified;
+        // uchardet alone takes this one for ISO-8859-7.
+        QTest::newRow("utf-8, one character") << QByteArray("UTF-8") << "txt" << QByteArray() << QStringLiteral("书");
+        QTest::newRow("utf-8 with its mark") << QByteArray("UTF-8") << "md" << QByteArray("\xEF\xBB\xBF") << simplified;
+        QTest::newRow("gb18030") << QByteArray("GB18030") << "txt" << QByteArray() << simplified;
+        QTest::newRow("big5") << QByteArray("Big5") << "txt" << QByteArray() << traditional;
+        // Too short for uchardet, which takes these bytes for Windows-1252.
+        QTest::newRow("declared big5") << QByteArray("Big5") << "html"
+                                       << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">")
+                                       << QStringLiteral("書籍章節");
     }
 
     void encodings()
@@ -430,12 +437,10 @@ private slots:
         QFETCH(QByteArray, encoding);
         QFETCH(QString, suffix);
         QFETCH(QByteArray, head);
-        QFETCH(QByteArray, expected);
-        const QString text = encoding == "Big5" ? QStringLiteral("這是一個繁體中文的測試文件，我們用它來檢查編碼的偵測是否正確。書籍與章節都在這裡。")
-                                                : QStringLiteral("这是一个简体中文的测试文件，我们用它来检查编码的检测是否正确。书籍与章节都在这里。");
+        QFETCH(QString, text);
         QStringEncoder enc(encoding.constData());
         const QByteArray bytes = head + enc.encode(text);
-        QCOMPARE(transfer::detectEncoding(bytes, suffix == QLatin1String("html")), expected);
+        QCOMPARE(transfer::detectEncoding(bytes, suffix == QLatin1String("html")), encoding);
         const QString folder = work.filePath(QStringLiteral("enc_") + QString::fromLatin1(QTest::currentDataTag()));
         writeFile(folder + QStringLiteral("/页.") + suffix, bytes);
         const transfer::Report in = transfer::importBook(db, category, folder, pictures);

@@ -103,14 +103,17 @@ protected:
     QDir m_pictures;
     Progress m_progress;
     qint64 m_total = 0;
+    qint64 m_done = 0;
     QHash<QString, QString> m_copied; // library name: where it went
 
     QString page(const Item &item) { return shelf::pageDocument(m_db, item.unitKey); }
 
-    void tick()
+    // One unit done, its page written or (a unit that only holds others)
+    // not.
+    void tick(bool written)
     {
-        ++report.pages;
-        if (m_progress && !m_progress(report.pages, m_total))
+        report.pages += written ? 1 : 0;
+        if (m_progress && !m_progress(++m_done, m_total))
             throw Refused(Refused::Reason::Cancelled, QStringLiteral("导出已取消，已写的部分已删除。"));
     }
 
@@ -170,7 +173,7 @@ public:
                     list += QStringLiteral("<a href=\"%1\">%2</a>").arg(encodedPath(file), escapeHtml(item.title));
                     linked = true;
                 }
-                tick();
+                tick(linked);
             }
             if (!linked)
                 list += escapeHtml(item.title);
@@ -305,7 +308,8 @@ private:
             const QString place = where + QStringLiteral(" › ") + item.title;
             const QString doc = page(item);
             QString entry;
-            if (item.children.isEmpty() || hasContent(doc)) {
+            const bool own = item.children.isEmpty() || hasContent(doc);
+            if (own) {
                 const QString id = QStringLiteral("u%1").arg(m_documents.size() + 1);
                 m_documents << id;
                 m_zip.add(QStringLiteral("OEBPS/text/%1.xhtml").arg(id), xhtml(item.title, body(doc, place)));
@@ -313,7 +317,7 @@ private:
             } else {
                 entry = QStringLiteral("<span>%1</span>").arg(escapeHtml(item.title));
             }
-            tick();
+            tick(own);
             list += QStringLiteral("<li>") + entry + navList(item.children, place) + QStringLiteral("</li>\n");
         }
         return list + QStringLiteral("</ol>\n");

@@ -51,12 +51,34 @@ const QStringList PictureSuffixes{QStringLiteral("png"), QStringLiteral("jpg"), 
                                   QStringLiteral("svg"), QStringLiteral("ico"), QStringLiteral("tif"),
                                   QStringLiteral("tiff"), QStringLiteral("css")};
 
+// A page's links to style sheets and the like beside it in its source: in
+// the library nothing is beside it, and a relative link would be read from
+// around the image folder.
+QString withoutLocalLinks(const QString &html)
+{
+    static const QRegularExpression link(QStringLiteral("<link\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression href(QStringLiteral("\\shref\\s*=\\s*[\"']?\\s*(https?:)?"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QString out;
+    qsizetype last = 0;
+    for (auto it = link.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        out += QStringView(html).mid(last, m.capturedStart() - last);
+        const auto h = href.match(m.captured(0));
+        if (!h.hasMatch() || h.hasCaptured(1))
+            out += m.captured(0);
+        last = m.capturedEnd();
+    }
+    out += QStringView(html).mid(last);
+    return out;
+}
+
 // The picture references of a page from a tree: relative ones resolved from
 // the page's place, web ones left, anything that leaves the tree refused.
 QString adoptPictures(const QString &html, const QString &pagePath, const QString &where, Report &report,
                       const std::function<QString(const QString &path)> &adopt)
 {
-    return mapPictures(html, [&](const QString &src) {
+    return mapPictures(withoutLocalLinks(html), [&](const QString &src) {
         const QString s = src.trimmed();
         if (s.isEmpty() || s.startsWith(QLatin1String("data:"), Qt::CaseInsensitive)
             || s.startsWith(PictureToken, Qt::CaseInsensitive))
@@ -67,7 +89,10 @@ QString adoptPictures(const QString &html, const QString &pagePath, const QStrin
         }
         if (absoluteSource(s))
             throw Refused(Refused::Reason::Hostile, hostile(QStringLiteral("“%1”中的图片“%2”指向导入内容之外").arg(where, s)));
-        const QString path = resolveInside(pagePath, referencePath(s));
+        const QString reference = referencePath(s);
+        if (reference.isEmpty()) // only a fragment or a query: nothing to fetch
+            return src;
+        const QString path = resolveInside(pagePath, reference);
         if (path.isEmpty())
             throw Refused(Refused::Reason::Hostile, hostile(QStringLiteral("“%1”中的图片“%2”指向导入内容之外").arg(where, s)));
         const QString ref = adopt(path);

@@ -101,6 +101,13 @@ QByteArray detectEncoding(const QByteArray &bytes, bool markup)
         if (usable(name))
             return name;
     }
+    // Text that is whole UTF-8 is that: the Chinese code pages' bytes
+    // almost never make valid UTF-8, while a short UTF-8 text with few
+    // characters beyond ASCII can mislead a statistical guess.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8.decode(bytes); // decoding happens on conversion
+    if (!utf8.hasError())
+        return "UTF-8";
     const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> ud(uchardet_new(), uchardet_delete);
     if (uchardet_handle_data(ud.get(), bytes.constData(), size_t(bytes.size())) == 0) {
         uchardet_data_end(ud.get());
@@ -108,11 +115,8 @@ QByteArray detectEncoding(const QByteArray &bytes, bool markup)
         if (usable(name))
             return name;
     }
-    // Nothing certain: text that is whole UTF-8 is that, anything else most
-    // likely the Chinese code page.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    (void)utf8.decode(bytes);
-    return utf8.hasError() ? QByteArray("GB18030") : QByteArray("UTF-8");
+    // Nothing certain: most likely the Chinese code page.
+    return "GB18030";
 }
 
 QString decodeText(const QByteArray &bytes, bool markup)
@@ -209,9 +213,13 @@ QString plainText(const QString &html)
 {
     QTextDocument doc;
     doc.setHtml(html);
-    // The document marks paragraph ends and breaks apart from newlines;
-    // blanks at the end are only the markup's.
-    QString text = doc.toPlainText().replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    // The document marks paragraph ends and breaks apart from newlines, and
+    // pictures with a character the page's text never shows; blanks at the
+    // end are only the markup's.
+    QString text = doc.toPlainText()
+                       .replace(QChar::ParagraphSeparator, u'\n')
+                       .replace(QChar::LineSeparator, u'\n')
+                       .remove(QChar::ObjectReplacementCharacter);
     while (!text.isEmpty() && text.back().isSpace())
         text.chop(1);
     return text;

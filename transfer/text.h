@@ -14,7 +14,8 @@ extern const QString PictureToken;
 
 // The encoding of a text file's bytes, as a name QStringDecoder knows: a
 // byte-order mark first, then (for HTML and XML) the charset the document
-// declares, else what uchardet finds; pure ASCII is UTF-8.
+// declares, then UTF-8 when the bytes are valid UTF-8, else what uchardet
+// finds.
 QByteArray detectEncoding(const QByteArray &bytes, bool markup);
 QString decodeText(const QByteArray &bytes, bool markup);
 
