@@ -130,11 +130,15 @@ void TForm2::buildLayout()
     cxButton2 = new QPushButton(QStringLiteral("保存修改"), pnl5);
     cxButton2->setObjectName(QStringLiteral("cxButton2"));
     cxButton2->setEnabled(false);
+    cxButton3 = new QPushButton(QStringLiteral("历史版本"), pnl5);
+    cxButton3->setObjectName(QStringLiteral("cxButton3"));
+    cxButton3->setEnabled(false);
     auto *bar = new QHBoxLayout(pnl5);
     bar->setContentsMargins(8, 2, 8, 2);
     bar->addWidget(cxCheckBox1);
     bar->addWidget(cxButton1);
     bar->addWidget(cxButton2);
+    bar->addWidget(cxButton3);
     bar->addStretch(1);
     auto *right = new QVBoxLayout(pnl2);
     right->setContentsMargins(0, 0, 0, 0);
@@ -151,6 +155,7 @@ void TForm2::buildLayout()
     connect(cxCheckBox1, &QCheckBox::toggled, this, [this] { cxCheckBox1PropertiesChange(); });
     connect(cxButton1, &QPushButton::clicked, this, [this] { cxButton1Click(); });
     connect(cxButton2, &QPushButton::clicked, this, [this] { cxButton2Click(); });
+    connect(cxButton3, &QPushButton::clicked, this, [this] { cxButton3Click(); });
 
     books = new TTreePane(true, tv1, cxTextEdit1, [] { return QString(); }, this);
     units = new TTreePane(false, tv2, cxTextEdit2, [this] { return shownBook(); }, this);
@@ -164,6 +169,7 @@ void TForm2::buildLayout()
         tv2->clear();
         leaveEditing();
         cxCheckBox1->setEnabled(false);
+        cxButton3->setEnabled(false);
     });
     connect(units, &TTreePane::selectedGone, this, &TForm2::leaveEditing);
     tv1->onMouseDown = [this](Qt::MouseButton b, const QPoint &p) { return tv1MouseDown(b, p); };
@@ -197,6 +203,7 @@ void TForm2::buildMenus()
     N6 = menuItem(pm2, "N6", QStringLiteral("添加章节"));
     N7 = menuItem(pm2, "N7", QStringLiteral("添加内容"));
     N8 = menuItem(pm2, "N8", QStringLiteral("编辑内容"));
+    N12 = menuItem(pm2, "N12", QStringLiteral("历史版本"));
     N9 = menuItem(pm2, "N9", QString());
     N10 = menuItem(pm2, "N10", QStringLiteral("重命名"));
     N11 = menuItem(pm2, "N11", QStringLiteral("删除"));
@@ -228,6 +235,7 @@ void TForm2::buildMenus()
     connect(N6, &QAction::triggered, this, [this] { N6Click(); });
     connect(N7, &QAction::triggered, this, [this] { N7Click(); });
     connect(N8, &QAction::triggered, this, [this] { N8Click(); });
+    connect(N12, &QAction::triggered, this, [this] { N12Click(); });
     connect(N10, &QAction::triggered, this, [this] { N10Click(); });
     connect(N11, &QAction::triggered, this, [this] { N11Click(); });
     connect(tv1, &QWidget::customContextMenuRequested, this,

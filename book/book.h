@@ -55,10 +55,11 @@ public:
     QCheckBox *cxCheckBox1;
     QPushButton *cxButton1;
     QPushButton *cxButton2;
+    QPushButton *cxButton3;
     QMenu *pm1;
     QMenu *pm2;
     QAction *N1, *N2, *N3, *N4, *N5;
-    QAction *N6, *N7, *N8, *N9, *N10, *N11;
+    QAction *N6, *N7, *N8, *N12, *N9, *N10, *N11;
 
     // Bookshelf.
     void Booklist();
@@ -92,6 +93,9 @@ public:
     void cxCheckBox1PropertiesChange();
     void cxButton1Click();
     void cxButton2Click();
+    // The earlier versions of the page shown; one put back is saved anew.
+    void N12Click();
+    void cxButton3Click();
 
     // True while the page edits and the document differs from what editing
     // started with.

@@ -1,6 +1,7 @@
 // Reading, editing and saving the page selected in the chapter tree.
 #include "book/book.h"
 
+#include "book/historywindow.h"
 #include "library/library.h"
 #include "library/shelf.h"
 #include "editor/editor.h"
@@ -34,6 +35,7 @@ void TForm2::cxCheckBox1PropertiesChange()
     if (cxCheckBox1->isChecked()) {
         cxButton1->setEnabled(false);
         cxButton2->setEnabled(false);
+        cxButton3->setEnabled(node != nullptr);
         if (node)
             readPage(node);
         else
@@ -51,6 +53,8 @@ void TForm2::cxCheckBox1PropertiesChange()
     Editcon();
     cxButton1->setEnabled(true);
     cxButton2->setEnabled(true);
+    // A version put back is saved; edits in progress would hide it.
+    cxButton3->setEnabled(false);
     cxPageControl1->setEnabled(false);
 }
 
@@ -104,4 +108,24 @@ const QString &TForm2::content(TTreeNode *node)
 bool TForm2::hasUnsavedEdits()
 {
     return !cxCheckBox1->isChecked() && Zthtmleditorx1->htmlgetAll() != editBase;
+}
+
+void TForm2::N12Click()
+{
+    TTreeNode *node = tv2->Selected();
+    if (!node || isEditing())
+        return;
+    auto *history = new THistoryForm(Adoconn, node->Data.Tid, node->text(0), content(node), this);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    // A restore is a save like any other: every page shows it, and the
+    // document it replaces becomes a version in turn.
+    connect(history, &THistoryForm::restoreRequested, this, [this, key = node->Data.Tid](const QString &document) {
+        m_library->savePage(key, document, TPagePreview::plainText(document));
+    });
+    history->show();
+}
+
+void TForm2::cxButton3Click()
+{
+    N12Click();
 }

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 
 void TForm2::Unitlist()
 {
@@ -18,6 +19,7 @@ void TForm2::Unitlist()
     Unitlistx(nullptr, QStringLiteral("$"));
     tv2->expandAll();
     cxCheckBox1->setEnabled(false);
+    cxButton3->setEnabled(false);
 }
 
 void TForm2::Unitlistx(TTreeNode *Fnote, const QString &jb)
@@ -39,6 +41,7 @@ void TForm2::showUnit(TTreeNode *node)
     Zthtmleditorx1->htmlsetAll(content(node), caption, 0);
     cxCheckBox1->setEnabled(true);
     cxCheckBox1->setChecked(true);
+    cxButton3->setEnabled(true);
 }
 
 void TForm2::N6Click()

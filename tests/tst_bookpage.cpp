@@ -5,7 +5,9 @@
 #include "book/conadd.h"
 #include "library/library.h"
 #include "library/shelf.h"
+#include "book/historywindow.h"
 #include "store/bin.h"
+#include "store/history.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
 #include "store/connection.h"
@@ -20,6 +22,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -169,7 +172,7 @@ private slots:
                 menus << a->objectName() + (a->isSeparator() ? QStringLiteral("-") : a->text());
         }
         QCOMPARE(menus, (QStringList{"N1添加分类", "N2添加书卷", "N3-", "N4重命名", "N5删除", "N6添加章节", "N7添加内容",
-                                     "N8编辑内容", "N9-", "N10重命名", "N11删除"}));
+                                     "N8编辑内容", "N12历史版本", "N9-", "N10重命名", "N11删除"}));
         for (const char *name : {"pnl1", "pnl2", "pnl3", "pnl4", "pnl5", "cxSplitter1", "cxTabSheet1", "cxTabSheet2",
                                  "cxTextEdit1", "cxTextEdit2", "Zthtmleditorx1"})
             QVERIFY2(page->findChild<QWidget *>(QLatin1String(name)), name);
@@ -500,6 +503,38 @@ private slots:
         QVERIFY(page->cxCheckBox1->isChecked());
         QDir(folder).removeRecursively();
         QVERIFY(column("select ucon from units where id=" + page2).first().contains(QStringLiteral("模版标题")));
+    }
+
+    // "历史版本" in the chapter menu and under the editor open the versions
+    // of the page shown; one put back is saved anew and shown.
+    void historyFromMenuAndButton_data()
+    {
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("menu") << true;
+        QTest::newRow("button") << false;
+    }
+    void historyFromMenuAndButton()
+    {
+        QFETCH(bool, menu);
+        TForm2 *page = openPage();
+        page->tv1->expandAll();
+        press(page->tv1, page->tv1->find(bookA));
+        press(page->tv2, page->tv2->find(page1));
+        QTRY_VERIFY(docText(page).contains(QStringLiteral("good day")));
+        if (menu)
+            page->N12->trigger();
+        else
+            QTest::mouseClick(page->cxButton3, Qt::LeftButton);
+        auto *history = page->findChild<THistoryForm *>();
+        QVERIFY(history);
+        QTRY_VERIFY(history->isVisible());
+        auto *list = history->findChild<QTreeWidget *>(QStringLiteral("versionList"));
+        QCOMPARE(list->topLevelItemCount(), 1);
+        BoxAnswerer boxes(QMessageBox::Yes);
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(history->findChild<QPushButton *>(QStringLiteral("restoreButton")), Qt::LeftButton);
+        QTRY_VERIFY(!docText(page).contains(QStringLiteral("good day")));
+        QCOMPARE(history::versions(db, page1).size(), 2);
     }
 
     // Closing with unsaved edits asks: cancel keeps the page, discard
