@@ -246,6 +246,46 @@ private slots:
         QVERIFY2(check.exitCode() == 0 && !said.contains(QLatin1String("ERROR")), qPrintable(said));
     }
 
+    // An EPUB 2 of another program: its NCX is the tree; a heading that
+    // opens its first child's document leaves the page to the child; what
+    // the reading order holds beyond the tree follows it.
+    void epubOfAnotherProgram()
+    {
+        const QString path = work.filePath(QStringLiteral("other.epub"));
+        {
+            transfer::ZipWriter zip(path);
+            zip.add(QStringLiteral("mimetype"), "application/epub+zip", true);
+            zip.add(QStringLiteral("META-INF/container.xml"),
+                    "<container><rootfiles><rootfile full-path=\"OPS/book.opf\"/></rootfiles></container>");
+            zip.add(QStringLiteral("OPS/book.opf"),
+                    "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><metadata "
+                    "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>别人的书</dc:title></metadata><manifest>"
+                    "<item id=\"ncx\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>"
+                    "<item id=\"c1\" href=\"text/c1.xhtml\" media-type=\"application/xhtml+xml\"/>"
+                    "<item id=\"c2\" href=\"text/c%202.xhtml\" media-type=\"application/xhtml+xml\"/>"
+                    "<item id=\"c3\" href=\"text/c3.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
+                    "<spine toc=\"ncx\"><itemref idref=\"c1\"/><itemref idref=\"c2\"/><itemref idref=\"c3\"/></spine></package>");
+            zip.add(QStringLiteral("OPS/toc.ncx"),
+                    "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><navMap>"
+                    "<navPoint><navLabel><text>卷一</text></navLabel><content src=\"text/c1.xhtml\"/>"
+                    "<navPoint><navLabel><text>第一节</text></navLabel><content src=\"text/c1.xhtml#s1\"/></navPoint></navPoint>"
+                    "<navPoint><navLabel><text>第二节</text></navLabel><content src=\"text/c%202.xhtml\"/></navPoint>"
+                    "</navMap></ncx>");
+            zip.add(QStringLiteral("OPS/text/c1.xhtml"), "<?xml version=\"1.0\"?><html><body><p>一节</p></body></html>");
+            zip.add(QStringLiteral("OPS/text/c 2.xhtml"),
+                    "<html><head><link rel=\"stylesheet\" href=\"../css/a.css\"/></head><body><p>二节</p>"
+                    "<img src=\"../images/a.png\"/></body></html>");
+            zip.add(QStringLiteral("OPS/text/c3.xhtml"), "<html><body><p>附录</p></body></html>");
+            zip.add(QStringLiteral("OPS/images/a.png"), png(Qt::red));
+            zip.commit();
+        }
+        const transfer::Report in = transfer::importBook(db, category, path, pictures);
+        QCOMPARE(in.name, QStringLiteral("别人的书"));
+        QCOMPARE(tree(in.target), QStringLiteral("卷一[|](第一节[一节|]) 第二节[二节|%1] c3[附录|]")
+                                      .arg(QString::fromLatin1(pixelsOf(pictures + QStringLiteral("/vl_red.png")))));
+        QVERIFY(!firstColumn(db, QStringLiteral("select ucon from units where utitle='第二节'")).first().contains(QLatin1String("<link")));
+    }
+
     void exportNeverReplaces_data()
     {
         QTest::addColumn<int>("format");
@@ -452,6 +492,50 @@ private slots:
         QVERIFY(intake::heldElsewhere(lib->path()));
         db->Close();
         QVERIFY(!intake::heldElsewhere(lib->path()));
+    }
+
+    void tools_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        const QStringList import{QStringLiteral("--under"), QStringLiteral("分类"), QStringLiteral("SOURCE"),
+                                 QStringLiteral("--library"), QStringLiteral("LIBRARY")};
+        QTest::newRow("help") << "velloran-import" << QStringList{QStringLiteral("--help")} << false << 0 << "usage:";
+        QTest::newRow("unknown option") << "velloran-export" << QStringList{QStringLiteral("--bogus")} << false << 2
+                                        << "Unknown option";
+        QTest::newRow("library held") << "velloran-import" << import << true << 1 << "正被 Velloran 或另一个程序打开";
+        QTest::newRow("import") << "velloran-import" << import << false << 0 << "页面：1，图片：0";
+        QTest::newRow("no such book") << "velloran-export"
+                                      << QStringList{QStringLiteral("--book"), QStringLiteral("无此书"), QStringLiteral("--format"),
+                                                     QStringLiteral("epub"), QStringLiteral("OUT"), QStringLiteral("--library"),
+                                                     QStringLiteral("LIBRARY")}
+                                      << false << 1 << "没有名为“无此书”的书";
+    }
+
+    // The tools are built beside the tests' folder.
+    void tools()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, open);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        const QString folder = work.filePath(QStringLiteral("cli"));
+        writeFile(folder + QStringLiteral("/页.txt"), "文字");
+        arguments.replaceInStrings(QStringLiteral("SOURCE"), folder);
+        arguments.replaceInStrings(QStringLiteral("LIBRARY"), lib->path());
+        arguments.replaceInStrings(QStringLiteral("OUT"), work.filePath(QStringLiteral("cli.epub")));
+        if (!open)
+            db->Close();
+        QProcess run;
+        run.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/") + tool, arguments);
+        QVERIFY2(run.waitForFinished(60000), qPrintable(run.errorString()));
+        const QString said = QString::fromUtf8(run.readAllStandardOutput() + run.readAllStandardError());
+        QCOMPARE(run.exitCode(), status);
+        QVERIFY2(said.contains(says), qPrintable(said));
     }
 };
 
