@@ -106,7 +106,13 @@ protected:
     qint64 m_done = 0;
     QHash<QString, QString> m_copied; // library name: where it went
 
-    QString page(const Item &item) { return shelf::pageDocument(m_db, item.unitKey); }
+    // A page as the program shows it: its title in place of the title
+    // token its template may hold.
+    QString page(const Item &item)
+    {
+        return shelf::pageDocument(m_db, item.unitKey)
+            .replace(QStringLiteral("#mytitle#"), escapeHtml(item.title), Qt::CaseInsensitive);
+    }
 
     // One unit done, its page written or (a unit that only holds others)
     // not.
