@@ -82,17 +82,17 @@ class TstTransfer : public QObject
     // their bytes, text with its blanks closed up.
     QString tree(const QString &book, const QString &jb = QStringLiteral("$"))
     {
-        QStringList parts;
+        QStringList segments;
         for (const shelf::Node &n : shelf::unitTree(db, book, QString(), jb)) {
             const QString doc = shelf::pageDocument(db, n.rec.Tid);
             QStringList pics;
             for (const QString &p : transfer::tokenPictures(doc))
                 pics << QString::fromLatin1(pixelsOf(pictures + u'/' + p));
             const QString text = transfer::plainText(doc).simplified();
-            parts << n.caption + u'[' + text + u'|' + pics.join(u',') + u']'
+            segments << n.caption + u'[' + text + u'|' + pics.join(u',') + u']'
                          + (n.children.isEmpty() ? QString() : u'(' + tree(book, n.rec.Tid) + u')');
         }
-        return parts.join(u' ');
+        return segments.join(u' ');
     }
 
     // Everything an import could touch: both tables and the image folder.
@@ -344,12 +344,12 @@ private slots:
         QCOMPARE(units.at(0).children.at(0).caption, QStringLiteral("子节点"));
         QCOMPARE(units.at(1).caption, QStringLiteral("代码"));
         const QString root = shelf::pageDocument(db, units.at(0).rec.Tid);
-        for (const QString &part : {QStringLiteral("<h1>标题</h1>"), QStringLiteral("<b>粗</b>"), QStringLiteral("<i>斜</i>"),
+        for (const QString &piece : {QStringLiteral("<h1>标题</h1>"), QStringLiteral("<b>粗</b>"), QStringLiteral("<i>斜</i>"),
                                     QStringLiteral("<a href=\"https://example.org/\">链接</a>"),
                                     QStringLiteral("<span style=\"color:#ff0000\">红😀</span><img src=\"#Tuku"),
                                     QStringLiteral("\"><span style=\"color:#ff0000\">后</span></div>"),
                                     QStringLiteral("<div><pre>int x = 1 &lt; 2;</pre><table border=\"1\"><tr><th>表头</th></tr><tr><td>值</td>")})
-            QVERIFY2(root.contains(part), qPrintable(part + QStringLiteral(" not in ") + root));
+            QVERIFY2(root.contains(piece), qPrintable(piece + QStringLiteral(" not in ") + root));
         const QStringList pics = transfer::tokenPictures(root);
         QCOMPARE(pics.size(), 1);
         QCOMPARE(hashOf(pictures + u'/' + pics.first()), QCryptographicHash::hash(picture, QCryptographicHash::Md5).toHex());

@@ -87,12 +87,12 @@ QString blocks(const QList<Run> &runs)
             lines.last() << run;
             continue;
         }
-        const QStringList parts = run.text.split(u'\n');
-        for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QStringList segments = run.text.split(u'\n');
+        for (qsizetype i = 0; i < segments.size(); ++i) {
             if (i > 0)
                 lines << QList<Run>();
-            if (!parts.at(i).isEmpty())
-                lines.last() << Run{parts.at(i), run.attrs, {}};
+            if (!segments.at(i).isEmpty())
+                lines.last() << Run{segments.at(i), run.attrs, {}};
         }
     }
     QString html;

@@ -73,16 +73,16 @@ bool insideName(const QString &name)
 {
     if (name.isEmpty() || name.startsWith(u'/') || name.contains(u'\\') || name.contains(u':'))
         return false;
-    const QStringList parts = name.split(u'/');
-    return !parts.contains(QStringLiteral("..")) && !parts.contains(QStringLiteral(".")) && !parts.contains(QString());
+    const QStringList segments = name.split(u'/');
+    return !segments.contains(QStringLiteral("..")) && !segments.contains(QStringLiteral(".")) && !segments.contains(QString());
 }
 
 QString encodedPath(const QString &path)
 {
-    QStringList parts;
+    QStringList segments;
     for (const QString &p : path.split(u'/'))
-        parts << QString::fromLatin1(QUrl::toPercentEncoding(p));
-    return parts.join(u'/');
+        segments << QString::fromLatin1(QUrl::toPercentEncoding(p));
+    return segments.join(u'/');
 }
 
 class Exporter

@@ -291,19 +291,19 @@ QString resolveInside(const QString &base, const QString &reference)
         return {};
     const qsizetype slash = base.lastIndexOf(u'/');
     const QString joined = (slash < 0 ? QString() : base.left(slash + 1)) + QString(reference).replace(u'\\', u'/');
-    QStringList parts;
+    QStringList segments;
     for (const QString &p : joined.split(u'/')) {
         if (p.isEmpty() || p == QLatin1String("."))
             continue;
         if (p == QLatin1String("..")) {
-            if (parts.isEmpty())
+            if (segments.isEmpty())
                 return {};
-            parts.removeLast();
+            segments.removeLast();
         } else {
-            parts << p;
+            segments << p;
         }
     }
-    return parts.join(u'/');
+    return segments.join(u'/');
 }
 
 bool absoluteSource(const QString &src)

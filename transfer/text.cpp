@@ -213,7 +213,7 @@ QString plainText(const QString &html)
 {
     QTextDocument doc;
     doc.setHtml(html);
-    // The document marks paragraph ends and breaks apart from newlines, and
+    // The document marks paragraph ends and breaks with characters of their own, and
     // pictures with a character the page's text never shows; blanks at the
     // end are only the markup's.
     QString text = doc.toPlainText()

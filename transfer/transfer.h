@@ -82,7 +82,7 @@ struct Limits
 
 // Imports source as a new book under the bookshelf item parentKey: a folder
 // of .html, .htm, .md and .txt files, an .epub file or a CherryTree .ctb
-// file, told apart by what it is. Pictures are copied into pictureFolder.
+// file, recognised by what it is. Pictures are copied into pictureFolder.
 // Returns the new book's key in the report's target.
 Report importBook(TADOConnection *db, const QString &parentKey, const QString &source, const QString &pictureFolder,
                   const Progress &progress = {}, const Limits &limits = {});

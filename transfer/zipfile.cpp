@@ -18,8 +18,8 @@ bool climbs(const QString &name)
 {
     if (name.startsWith(u'/') || name.contains(u'\\') || (name.size() > 1 && name.at(1) == u':'))
         return true;
-    const QStringList parts = name.split(u'/');
-    return parts.contains(QStringLiteral("..")) || parts.contains(QStringLiteral("."));
+    const QStringList segments = name.split(u'/');
+    return segments.contains(QStringLiteral("..")) || segments.contains(QStringLiteral("."));
 }
 
 } // namespace
