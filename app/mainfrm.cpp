@@ -2,11 +2,13 @@
 
 #include "application.h"
 #include "binwindow.h"
+#include "draftsdialog.h"
 #include "book/bookadd.h"
 #include "book/conadd.h"
 #include "library/library.h"
 #include "searchbox.h"
 #include "store/connection.h"
+#include "store/draftkeeper.h"
 #include "store/xcom.h"
 #include "ztking/home.h"
 #include "ztking/ztking.h"
@@ -279,9 +281,25 @@ void TForm1::FormShow()
     }
     if (binWindow)
         binWindow->reload();
+    // Drafts go to the library file just opened; what a keeper of a file
+    // before it still holds is written first.
+    delete m_keeper;
+    m_keeper = new DraftKeeper(libraryFile(), this);
+    connect(m_keeper, &DraftKeeper::failed, this,
+            [this](const QString &message, const QString &detail) { ShowErrorReport(message, this, detail); });
     // Results found in a library before this one lead nowhere.
     searchBox->reset();
     addbookp();
+    // Unsaved edits a crash left behind, for the reader to settle first;
+    // a draft saved shows on the pages as any save does.
+    if (draftsWindow)
+        draftsWindow->close();
+    if (TDraftsForm::hasDrafts(connection.get())) {
+        draftsWindow = new TDraftsForm(connection.get(), this);
+        draftsWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(draftsWindow, &TDraftsForm::pageSaved, m_library, &Library::saved);
+        draftsWindow->open();
+    }
     startCare();
 }
 
@@ -530,6 +548,7 @@ void TForm1::addbookp()
 
     auto *page = new TForm2(sheet);
     page->setLibrary(m_library);
+    page->setDraftKeeper(m_keeper);
     auto *layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(page);

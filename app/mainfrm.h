@@ -22,8 +22,10 @@ class QFrame;
 class QThread;
 class QTabWidget;
 class QToolButton;
+class DraftKeeper;
 class SearchBox;
 class TBinForm;
+class TDraftsForm;
 class TADOConnection;
 
 class TForm1 : public QWidget
@@ -91,6 +93,9 @@ private:
     // Every write of the pages and dialogs, announced to all of them.
     Library *m_library = nullptr;
     QPointer<TBinForm> binWindow;
+    // Keeps the drafts of every page, on a thread of its own.
+    DraftKeeper *m_keeper = nullptr;
+    QPointer<TDraftsForm> draftsWindow;
     bool shownOnce = false;
     QThread *care = nullptr;
     // Counts the passes started and stopped, so a late report of one that

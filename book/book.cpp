@@ -4,6 +4,7 @@
 #include "book/treepane.h"
 #include "editor/editor.h"
 #include "library/library.h"
+#include "store/draftkeeper.h"
 #include "store/xcom.h"
 #include "ztking/home.h"
 #include "ztking/ztking.h"
@@ -22,6 +23,7 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 QString Oldname;
@@ -71,6 +73,9 @@ TForm2::TForm2(QWidget *parent)
     resize(772, 496);
     buildLayout();
     buildMenus();
+    draftTimer = new QTimer(this);
+    draftTimer->setInterval(5000);
+    connect(draftTimer, &QTimer::timeout, this, &TForm2::keepDraft);
 }
 
 void TForm2::buildLayout()
@@ -316,6 +321,7 @@ void TForm2::FormCloseQuery(bool &CanClose)
     case QMessageBox::Discard:
         break;
     default:
+        forgetDraft();
         CanClose = false;
     }
 }

@@ -6,6 +6,7 @@
 #include "book/copydata.h"
 #include "book/tree.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -16,7 +17,9 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QSplitter;
+class DraftKeeper;
 class QTabWidget;
+class QTimer;
 class Library;
 class TTreePane;
 class TZthtmleditorx;
@@ -37,6 +40,11 @@ public:
     // The library every write of the page goes through; the page shows in
     // place what it announces, whichever page or window made the change.
     void setLibrary(Library *library);
+    // Where the unsaved document of a page being edited is kept, at most
+    // once an interval and only when it changed, so that typing survives a
+    // crash.
+    void setDraftKeeper(DraftKeeper *keeper);
+    void setDraftInterval(int ms);
 
     QFrame *pnl1;
     QTabWidget *cxPageControl1;
@@ -147,3 +155,15 @@ private:
     bool shownOnce = false;
     QString editBase;
 };
+    // Reads the document being edited without waiting and hands it to the
+    // keeper when it changed.
+    void keepDraft();
+    // Reads under way count for nothing once editing ends or its edits are
+    // dropped; the unit's draft goes.
+    void forgetDraft();
+    QPointer<DraftKeeper> m_keeper;
+    QTimer *draftTimer;
+    QString editingUnit;
+    QString lastDraft; // the document last handed to the keeper
+    int draftRound = 0;
+    bool draftReading = false;

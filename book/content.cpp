@@ -5,11 +5,13 @@
 #include "library/library.h"
 #include "library/shelf.h"
 #include "editor/editor.h"
+#include "store/draftkeeper.h"
 #include "store/xcom.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QTabWidget>
 
 void TForm2::Editcon()
@@ -33,6 +35,12 @@ void TForm2::cxCheckBox1PropertiesChange()
 {
     TTreeNode *node = tv2->Selected();
     if (cxCheckBox1->isChecked()) {
+        // A save drops the draft in its own transaction; forgetting it here
+        // as well ends one still queued on the keeper's thread, and a
+        // discard lets it go.
+        forgetDraft();
+        draftTimer->stop();
+        editingUnit.clear();
         cxButton1->setEnabled(false);
         cxButton2->setEnabled(false);
         cxButton3->setEnabled(node != nullptr);
@@ -51,6 +59,9 @@ void TForm2::cxCheckBox1PropertiesChange()
         return;
     }
     Editcon();
+    editingUnit = node->Data.Tid;
+    lastDraft = editBase;
+    draftTimer->start();
     cxButton1->setEnabled(true);
     cxButton2->setEnabled(true);
     // A version put back is saved; edits in progress would hide it.
@@ -128,4 +139,43 @@ void TForm2::N12Click()
 void TForm2::cxButton3Click()
 {
     N12Click();
+}
+
+void TForm2::setDraftKeeper(DraftKeeper *keeper)
+{
+    m_keeper = keeper;
+}
+
+void TForm2::setDraftInterval(int ms)
+{
+    draftTimer->setInterval(ms);
+}
+
+void TForm2::keepDraft()
+{
+    if (draftReading || !m_keeper)
+        return;
+    draftReading = true;
+    Zthtmleditorx1->htmlgetAllLater(this, [this, round = draftRound](const QString &html) {
+        if (round != draftRound)
+            return;
+        draftReading = false;
+        if (html == lastDraft || !m_keeper)
+            return;
+        lastDraft = html;
+        // Edits undone back to the page as stored leave nothing to keep.
+        if (html == editBase)
+            m_keeper->forget(editingUnit);
+        else
+            m_keeper->keep(editingUnit, html);
+    });
+}
+
+void TForm2::forgetDraft()
+{
+    ++draftRound;
+    draftReading = false;
+    lastDraft = editBase;
+    if (m_keeper && !editingUnit.isEmpty())
+        m_keeper->forget(editingUnit);
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <stdexcept>
 
 class QColorDialog;
@@ -62,6 +63,10 @@ public:
     QString htmlgetBody();
     QString htmlgetBodyx();
     QString htmlgetBodytxt();
+    // The whole document as htmlgetAll reads it, without waiting for the
+    // engine: done receives it later from the event loop, unless context
+    // is gone by then. For the editing view, where no search marks are.
+    void htmlgetAllLater(QObject *context, std::function<void(const QString &)> done);
 
     // Marks the hits of a library search in the page being read: every
     // occurrence of each word (given case-folded), full-width forms taken

@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <QWindow>
 
@@ -594,13 +595,46 @@ void TZthtmleditorx::htmlsetBody(const QString &v, const QString &EditorTitle)
     m_find->forget();
 }
 
-QString TZthtmleditorx::htmlgetAll()
+namespace {
+
+// Line breaks as the stored pages have them.
+QString withCrLf(QString text)
 {
-    QString text = m_doc->documentHtml();
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
     return text;
+}
+
+} // namespace
+
+QString TZthtmleditorx::htmlgetAll()
+{
+    return withCrLf(m_doc->documentHtml());
+}
+
+void TZthtmleditorx::htmlgetAllLater(QObject *context, std::function<void(const QString &)> done)
+{
+    // Every node of the document written as the engine's documentHtml
+    // writes it, and its hyphen given back to each http-equiv the engine was
+    // handed without one.
+    static const QString script = QStringLiteral(
+        "(function(){var out='',seen=false;"
+        "for(var n=document.firstChild;n;n=n.nextSibling){var s;"
+        "if(n.nodeType==1)s=n.outerHTML;"
+        "else if(n.nodeType==8)s=/^\\?[^>]*$/.test(n.data)?'<'+n.data+'>':'<!--'+n.data+'-->';"
+        "else if(n.nodeType==7)s='<?'+n.target+' '+n.data+'>';"
+        "else s=new XMLSerializer().serializeToString(n);"
+        "out+=(out&&!seen?'\\n':'')+s;"
+        "if(n==document.documentElement)seen=true;}"
+        "return out;})()");
+    static const QRegularExpression inertHttpEquiv(QStringLiteral("(http)&#x0002d;(equiv)"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+    m_doc->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                         [alive = QPointer<QObject>(context), done = std::move(done)](const QVariant &v) {
+                             if (alive && v.typeId() == QMetaType::QString)
+                                 done(withCrLf(v.toString().replace(inertHttpEquiv, QStringLiteral("\\1-\\2"))));
+                         });
 }
 
 QString TZthtmleditorx::htmlgetAllx()

@@ -7,6 +7,8 @@
 #include "library/shelf.h"
 #include "book/historywindow.h"
 #include "store/bin.h"
+#include "store/draftkeeper.h"
+#include "store/drafts.h"
 #include "store/history.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
@@ -535,6 +537,49 @@ private slots:
         QTest::mouseClick(history->findChild<QPushButton *>(QStringLiteral("restoreButton")), Qt::LeftButton);
         QTRY_VERIFY(!docText(page).contains(QStringLiteral("good day")));
         QCOMPARE(history::versions(db, page1).size(), 2);
+    }
+
+    // While a page is edited, a change is kept as a draft within moments;
+    // locking without saving, or the close question's discard, lets it go.
+    void draftKeptWhileEditing_data()
+    {
+        QTest::addColumn<bool>("lock");
+        QTest::newRow("lock") << true;
+        QTest::newRow("discard on closing") << false;
+    }
+    void draftKeptWhileEditing()
+    {
+        QFETCH(bool, lock);
+        DraftKeeper keeper(lib->path(), nullptr);
+        TForm2 *page = openPage();
+        page->setDraftKeeper(&keeper);
+        page->setDraftInterval(50);
+        page->tv1->expandAll();
+        press(page->tv1, page->tv1->find(bookA));
+        press(page->tv2, page->tv2->find(page2));
+        page->N8Click();
+        // Read without waiting, the document is what a save would read.
+        QString later;
+        page->Zthtmleditorx1->htmlgetAllLater(page, [&later](const QString &html) { later = html; });
+        QTRY_VERIFY(!later.isEmpty());
+        QCOMPARE(later, page->Zthtmleditorx1->htmlgetAll());
+        page->Zthtmleditorx1->document()->setBodyHtml(QStringLiteral("<p>草稿里的字</p>"));
+        const auto drafted = [&] {
+            keeper.flush();
+            const QList<drafts::Draft> all = drafts::all(db);
+            return all.size() == 1 && all.first().unit == page2 && all.first().document.contains(QStringLiteral("草稿里的字"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(drafted(), 10000);
+        BoxAnswerer boxes(QMessageBox::Discard);
+        if (lock) {
+            QTest::mouseClick(page->cxCheckBox1, Qt::LeftButton);
+        } else {
+            bool canClose = false;
+            page->FormCloseQuery(canClose);
+            QVERIFY(canClose);
+        }
+        keeper.flush();
+        QVERIFY(drafts::all(db).isEmpty());
     }
 
     // Closing with unsaved edits asks: cancel keeps the page, discard
