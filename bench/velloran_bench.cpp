@@ -8,14 +8,17 @@
 #include "bench/biglibrary.h"
 #include "bench/rawstore.h"
 #include "book/book.h"
+#include "book/historywindow.h"
 #include "library/library.h"
 #include "library/shelf.h"
 #include "editor/docengine.h"
 #include "editor/editor.h"
+#include "store/bin.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "store/search.h"
 #include "store/xcom.h"
+#include "ztking/ztking.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -32,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -248,6 +252,15 @@ int countNodes(QTreeWidget *tree)
     return n;
 }
 
+// An item and everything under it.
+qsizetype countUnder(const QTreeWidgetItem *item)
+{
+    qsizetype n = 1;
+    for (int i = 0; i < item->childCount(); ++i)
+        n += countUnder(item->child(i));
+    return n;
+}
+
 // A web view with the editor's settings and nothing else, in a window of
 // its own: the floor of showing a page. It loads a document the way the
 // editor does, from a file of its own.
@@ -299,33 +312,25 @@ private:
     int loads = 0;
 };
 
-// The book page in a window of the main window's size, on a library.
-struct Page
+// A book page in a window of the main window's size, its writes going
+// through library, so that it shows what every page on library writes.
+struct Window
 {
-    explicit Page(const QString &folder)
+    explicit Window(Library *library)
     {
-        db = std::make_unique<TADOConnection>();
-        db->ConnectionString = connectionString(folder);
-        db->Open();
-        Adoconn = db.get();
         host = std::make_unique<QWidget>();
         host->resize(842, 540);
         page = new TForm2(host.get());
-        page->setLibrary(new Library(db.get(), host.get()));
+        page->setLibrary(library);
         auto *l = new QVBoxLayout(host.get());
         l->setContentsMargins(0, 0, 0, 0);
         l->addWidget(page);
         host->show();
         if (!QTest::qWaitForWindowExposed(host.get()))
             throw std::runtime_error("the book page was never shown");
-        marks = biglibrary::find(db.get());
-    }
-    ~Page()
-    {
-        host.reset();
-        Adoconn = nullptr;
     }
 
+    // A press on the book of key in the bookshelf, then the chapter tree.
     void book(const QString &key)
     {
         page->cxPageControl1->setCurrentIndex(0);
@@ -337,8 +342,36 @@ struct Page
         settle();
     }
 
-    std::unique_ptr<TADOConnection> db;
     std::unique_ptr<QWidget> host;
+    TForm2 *page = nullptr;
+};
+
+// The book page on a library, with the Library every further page shares.
+struct Page
+{
+    explicit Page(const QString &folder)
+    {
+        db = std::make_unique<TADOConnection>();
+        db->ConnectionString = connectionString(folder);
+        db->Open();
+        Adoconn = db.get();
+        library = std::make_unique<Library>(db.get(), nullptr);
+        window = std::make_unique<Window>(library.get());
+        page = window->page;
+        marks = biglibrary::find(db.get());
+    }
+    ~Page()
+    {
+        window.reset();
+        library.reset();
+        Adoconn = nullptr;
+    }
+
+    void book(const QString &key) { window->book(key); }
+
+    std::unique_ptr<TADOConnection> db;
+    std::unique_ptr<Library> library;
+    std::unique_ptr<Window> window;
     TForm2 *page = nullptr;
     biglibrary::Landmarks marks;
 };
@@ -436,7 +469,7 @@ public:
         }
         figure("index-rebuild", [this] { indexRebuild(); });
         if (!wanted({"booklist", "booklist-filter", "unitlist-largest", "unitlist-filter", "page-4k", "page-1m",
-                     "save-1m", "drag-1k", "delete-5k"}))
+                     "save-1m", "drag-1k", "rename-other-page", "history-list", "delete-5k", "restore-5k"}))
             return;
         boxes = new Boxes(qApp);
         p = std::make_unique<Page>(folder);
@@ -451,7 +484,9 @@ public:
         figure("page-1m", [this] { page1m(); });
         figure("save-1m", [this] { save1m(); });
         figure("drag-1k", [this] { drag1k(); });
-        figure("delete-5k", [this] { delete5k(); });
+        figure("rename-other-page", [this] { renameOtherPage(); });
+        figure("history-list", [this] { historyList(); });
+        figures({"delete-5k", "restore-5k"}, [this] { deleteRestore5k(); });
         bare.reset();
         p.reset();
     }
@@ -468,18 +503,31 @@ private:
         return false;
     }
 
-    void figure(const char *name, const std::function<void()> &f)
+    void figure(const char *name, const std::function<void()> &f) { figures({QLatin1String(name)}, f); }
+
+    // Figures measured in the same runs: f reports those wanted; when it
+    // fails, every one of them fails.
+    void figures(const QStringList &names, const std::function<void()> &f)
     {
-        const QString n = QLatin1String(name);
-        if (!wanted({n}))
+        QStringList asked;
+        for (const QString &n : names) {
+            if (wanted({n}))
+                asked << n;
+        }
+        if (asked.isEmpty())
             return;
+        const QString n = asked.join(QStringLiteral(", "));
         note(QStringLiteral("%1 ...").arg(n));
+        const auto fail = [&asked](const QString &why) {
+            for (const QString &a : asked)
+                failed(a, why);
+        };
         try {
             f();
         } catch (const EDatabaseError &e) {
-            failed(n, e.message());
+            fail(e.message());
         } catch (const std::exception &e) {
-            failed(n, QString::fromUtf8(e.what()));
+            fail(QString::fromUtf8(e.what()));
         }
         if (boxes) {
             for (const QString &b : boxes->take())
@@ -949,6 +997,8 @@ private:
             page->N8Click();
             const QString mark = QStringLiteral("revision %1 of the bench").arg(run);
             page->Zthtmleditorx1->document()->setBodyHtml(QStringLiteral("<p>第%1次修改 %2</p>").arg(run).arg(mark) + body);
+            const char *versions = "SELECT count(*) FROM page_history WHERE unit = ?";
+            const qlonglong kept = raw::value(h, versions, {p->marks.picturePage}).toLongLong();
             settle();
             const double v = timed([&] {
                 QTest::mouseClick(page->cxButton2, Qt::LeftButton);
@@ -957,6 +1007,8 @@ private:
             if (!page->cxCheckBox1->isChecked()
                 || !raw::value(h, "SELECT ucon FROM units WHERE id = ?", {p->marks.picturePage}).contains(mark.toUtf8()))
                 throw std::runtime_error("the save did not reach the library");
+            if (raw::value(h, versions, {p->marks.picturePage}).toLongLong() != kept + 1)
+                throw std::runtime_error("the save kept no version of the page it replaced");
             const QString saved = big->Data.Tcon;
             const QByteArray html = Dataesc(saved + QStringLiteral("<!-- floor %1 -->").arg(run)).toUtf8();
             const QByteArray text = Dataesc(page->Zthtmleditorx1->document()->bodyText()).toUtf8();
@@ -1015,15 +1067,139 @@ private:
         });
     }
 
-    // Every run deletes the chapter from a fresh copy of the library; the
-    // floor then deletes the same rows again once they are put back.
-    void delete5k()
+    // With a second book page on the same library, both on the largest
+    // book, the rename of a page on the first until the second shows it.
+    void renameOtherPage()
+    {
+        TForm2 *page = p->page;
+        Window other(p->library.get());
+        p->book(p->marks.largestBook);
+        other.book(p->marks.largestBook);
+        sqlite3 *h = raw::handle(p->db.get());
+        measure(QStringLiteral("rename-other-page"), [](const QList<double> &) { return 20.0; }, [&](int run) {
+            // A page of the lowest level, a different one every run.
+            QTreeWidgetItem *item = page->tv2->topLevelItem(run % page->tv2->topLevelItemCount());
+            for (int level = 1; level < 4; ++level)
+                item = item->child(run % item->childCount());
+            auto *node = static_cast<TTreeNode *>(item);
+            const QString key = node->Data.Tid;
+            TTreeNode *there = other.page->tv2->find(key);
+            if (!there)
+                throw std::runtime_error("the second page does not show the page renamed");
+            // The press a rename starts from: it notes the name as it was.
+            press(page->tv2, node);
+            settle();
+            const QString name = QStringLiteral("第%1次改名 renamed %1").arg(run);
+            QString edited = name;
+            const double v = timed([&] {
+                page->tv2Edited(node, edited);
+                pass();
+            });
+            if (there->text(0) != name)
+                throw std::runtime_error("the second page does not show the new name");
+            // The floor writes another name, with the index's triggers off;
+            // the row then gets the program's bytes back, which the index
+            // holds.
+            const std::vector<QByteArray> stored = raw::rows(h, "SELECT utitle, utpy FROM units WHERE id = ?", {key});
+            if (stored.size() != 2 || stored[0] != Dataesc(name).toUtf8())
+                throw std::runtime_error("the rename did not reach the library");
+            const QString floorName = Dataesc(QStringLiteral("第%1次 floor %1").arg(run));
+            const QByteArray floorTitle = floorName.toUtf8(), floorInitials = Ztking::Getpy(floorName).toUtf8();
+            const char *update = "UPDATE units SET utitle = ?1, utpy = ?2 WHERE id = ?3";
+            const raw::NoTriggers quiet(h);
+            const double f = timed([&] { raw::each(h, update, {{floorTitle, floorInitials, key.toLongLong()}}); });
+            if (raw::value(h, "SELECT utitle FROM units WHERE id = ?", {key}) != floorTitle)
+                throw std::runtime_error("the floor did not write the name");
+            raw::each(h, update, {{stored[0], stored[1], key.toLongLong()}});
+            return std::pair{v, f};
+        });
+    }
+
+    static constexpr int Versions = 500;
+
+    // "历史版本" on a page of the largest book with 500 versions, laid
+    // first as plain rows: each its document with a line of its own on top,
+    // compressed as the store keeps it, an hour older than the one before.
+    void historyList()
+    {
+        TForm2 *page = p->page;
+        TADOConnection *db = p->db.get();
+        sqlite3 *h = raw::handle(db);
+        const QByteArray key =
+            raw::value(h,
+                       "SELECT id FROM units u WHERE sc = ?1 AND NOT EXISTS"
+                       " (SELECT 1 FROM units c WHERE c.jb = CAST(u.id AS TEXT)) ORDER BY id LIMIT 1",
+                       {p->marks.largestBook});
+        if (key.isEmpty())
+            throw std::runtime_error("the largest book has no page");
+        const QString current = shelf::pageDocument(db, QString::fromUtf8(key));
+        const qsizetype open = current.indexOf(u'>', current.indexOf(QStringLiteral("<body"))) + 1;
+        if (open <= 0)
+            throw std::runtime_error("the page has no body");
+        QList<QVariantList> versions;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (int i = 1; i <= Versions; ++i) {
+            const QString line = QStringLiteral("第%1版 version %1").arg(i);
+            const QByteArray stored =
+                Dataesc(current.left(open) + QStringLiteral("<p>") + line + QStringLiteral("</p>") + current.mid(open))
+                    .toUtf8();
+            versions << QVariantList{key.toLongLong(), now.addSecs(-3600 * i).toString(Qt::ISODateWithMs),
+                                     qlonglong(stored.size()), line, qCompress(stored)};
+        }
+        raw::exec(h, "BEGIN");
+        raw::each(h, "DELETE FROM page_history WHERE unit = ?1", {{key.toLongLong()}});
+        // The bytes go in as a blob, as the store keeps them.
+        raw::each(h,
+                  "INSERT INTO page_history (unit, saved_at, size, first_line, document)"
+                  " VALUES (?1, ?2, ?3, ?4, CAST(?5 AS BLOB))",
+                  versions);
+        raw::exec(h, "COMMIT");
+        p->book(p->marks.largestBook);
+        TTreeNode *node = page->tv2->find(QString::fromUtf8(key));
+        if (!node)
+            throw std::runtime_error("the page with versions is not in the tree");
+        press(page->tv2, node);
+        qsizetype rows = 0, shown = 0;
+        measure(QStringLiteral("history-list"), [](const QList<double> &) { return 20.0; }, [&](int) {
+            settle();
+            const double v = timed([&] {
+                page->N12Click();
+                pass();
+            });
+            const QList<THistoryForm *> forms = page->findChildren<THistoryForm *>();
+            if (forms.size() != 1)
+                throw std::runtime_error("历史版本 did not open one versions window");
+            auto *list = forms.first()->findChild<QTreeWidget *>(QStringLiteral("versionList"));
+            shown = list ? list->topLevelItemCount() : 0;
+            delete forms.first();
+            settle();
+            int columns = 1;
+            const double f = timed([&] {
+                rows = raw::rows(h,
+                                 "SELECT id, saved_at, size, first_line FROM page_history WHERE unit = ?"
+                                 " ORDER BY saved_at DESC, id DESC",
+                                 {key.toLongLong()}, &columns)
+                           .size();
+            });
+            rows /= columns;
+            if (shown != Versions)
+                throw std::runtime_error(qPrintable(QStringLiteral("the versions list shows %1 rows").arg(shown)));
+            return std::pair{v, f};
+        });
+        same(QStringLiteral("history-list"), shown, rows);
+    }
+
+    // Every run deletes the chapter of 5,000 units from a fresh copy of the
+    // library and puts it back from the bin through the page's Library; the
+    // floors then delete the same rows and insert them again.
+    void deleteRestore5k()
     {
         TForm2 *page = p->page;
         TADOConnection *working = Adoconn;
+        const bool restoring = wanted({QStringLiteral("restore-5k")});
         const QString copies = folder + QStringLiteral("/delete");
-        QDir().mkpath(copies);
-        measure(QStringLiteral("delete-5k"), [](const QList<double> &) { return 1000.0; }, [&](int) {
+        QList<double> deletes, deleteFloors, restores, restoreFloors;
+        for (int r = 0; r < runs; ++r) {
             QDir(copies).removeRecursively();
             QDir().mkpath(copies);
             copyFile(cache + QStringLiteral("/vlbook.mdb"), copies + QStringLiteral("/vlbook.mdb"));
@@ -1031,12 +1207,18 @@ private:
             db.ConnectionString = connectionString(copies);
             db.Open();
             Adoconn = &db;
+            p->library->setConnection(&db);
             // The page goes back to the working library however the run ends.
             struct Back
             {
                 TADOConnection *to;
-                ~Back() { Adoconn = to; }
-            } back{working};
+                Library *library;
+                ~Back()
+                {
+                    Adoconn = to;
+                    library->setConnection(to);
+                }
+            } back{working, p->library.get()};
             sqlite3 *h = raw::handle(&db);
             const biglibrary::Landmarks marks = biglibrary::find(&db);
             page->cxPageControl1->setCurrentIndex(0);
@@ -1052,6 +1234,7 @@ private:
                          " (SELECT ?1 UNION ALL SELECT u.id FROM units u JOIN under ON u.jb = CAST(under.id AS TEXT))"
                          " SELECT id FROM under)",
                       {marks.fiveChapter.toLongLong()});
+            const QByteArray count = QByteArray::number(marks.fiveRows.size());
             boxes->take();
             settle();
             const double v = timed([&] {
@@ -1063,24 +1246,72 @@ private:
                 throw std::runtime_error(qPrintable(QStringLiteral("the chapter was not deleted as asked: ") + asked.join(QStringLiteral("; "))));
             if (raw::value(h, "SELECT count(*) FROM units WHERE id IN (SELECT id FROM temp.kept)") != "0")
                 throw std::runtime_error("the delete left rows of the chapter");
-            raw::exec(h, "BEGIN");
-            raw::each(h, "UPDATE units SET px = px + 1 WHERE jb = '$' AND px >= ?1", {{px}});
-            raw::exec(h, "INSERT INTO units SELECT * FROM temp.kept");
-            raw::exec(h, "COMMIT");
-            QList<QVariantList> keys;
+            qint64 item = 0;
+            for (const bin::Item &i : bin::items(&db)) {
+                if (!i.isBook && i.key == marks.fiveChapter && i.pages == marks.fiveRows.size())
+                    item = i.id;
+            }
+            if (!item || raw::value(h, "SELECT count(*) FROM bin_units WHERE item = ?", {item}) != count)
+                throw std::runtime_error("the bin does not hold the chapter");
+            deletes << v;
+            if (restoring) {
+                settle();
+                const double put = timed([&] {
+                    p->library->restore(item);
+                    pass();
+                });
+                const TTreeNode *shown = page->tv2->find(marks.fiveChapter);
+                if (!shown || countUnder(shown) != marks.fiveRows.size())
+                    throw std::runtime_error("the tree does not show the chapter put back");
+                restores << put;
+            } else {
+                raw::exec(h, "BEGIN");
+                raw::each(h, "UPDATE units SET px = px + 1 WHERE jb = '$' AND px >= ?1", {{px}});
+                raw::exec(h, "INSERT INTO units SELECT * FROM temp.kept");
+                raw::exec(h, "COMMIT");
+            }
+            if (raw::value(h, "SELECT count(*) FROM units WHERE id IN (SELECT id FROM temp.kept)") != count)
+                throw std::runtime_error("the chapter did not come back whole");
+            QList<QVariantList> keys, rows;
             for (const QString &k : marks.fiveRows)
                 keys << QVariantList{k.toLongLong()};
-            const double f = timed([&] {
+            int columns = 1;
+            const std::vector<QByteArray> kept =
+                raw::rows(h, "SELECT id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px FROM temp.kept", {}, &columns);
+            // Keys and positions as whole numbers, the rest as text.
+            for (size_t i = 0; i + size_t(columns) <= kept.size(); i += size_t(columns)) {
+                QVariantList row;
+                for (int c = 0; c < columns; ++c) {
+                    const QByteArray &b = kept[i + size_t(c)];
+                    row << (c == 0 || c == columns - 1 ? QVariant(b.toLongLong()) : QVariant(b));
+                }
+                rows << row;
+            }
+            settle();
+            deleteFloors << timed([&] {
                 raw::exec(h, "BEGIN");
                 raw::each(h, "DELETE FROM units WHERE id = ?1", keys);
                 raw::each(h, "UPDATE units SET px = px - 1 WHERE jb = '$' AND px > ?1", {{px}});
                 raw::exec(h, "COMMIT");
             });
+            restoreFloors << timed([&] {
+                raw::exec(h, "BEGIN");
+                raw::each(h, "UPDATE units SET px = px + 1 WHERE jb = '$' AND px >= ?1", {{px}});
+                raw::each(h, "INSERT INTO units (id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px)"
+                             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+                          rows);
+                raw::exec(h, "COMMIT");
+            });
+            if (raw::value(h, "SELECT count(*) FROM units WHERE id IN (SELECT id FROM temp.kept)") != count)
+                throw std::runtime_error("the floor did not put the chapter back");
             page->tv2->clear();
             page->tv1->clear();
-            return std::pair{v, f};
-        }, false);
+        }
         QDir(copies).removeRecursively();
+        if (wanted({QStringLiteral("delete-5k")}))
+            report(QStringLiteral("delete-5k"), deletes, deleteFloors, 1000);
+        if (restoring)
+            report(QStringLiteral("restore-5k"), restores, restoreFloors, 1000);
     }
 
     int runs;
