@@ -319,9 +319,9 @@ void TForm2::FormCloseQuery(bool &CanClose)
         CanClose = true;
         break;
     case QMessageBox::Discard:
+        forgetDraft();
         break;
     default:
-        forgetDraft();
         CanClose = false;
     }
 }

@@ -146,6 +146,12 @@ private:
     void leaveEditing();
     // A unit saved on any page or window.
     void saved(const QString &unitKey);
+    // Reads the document being edited without waiting and hands it to the
+    // keeper when it changed.
+    void keepDraft();
+    // Reads under way count for nothing once editing ends or its edits are
+    // dropped; the unit's draft goes.
+    void forgetDraft();
     void inform(const QString &text);
 
     // The bookshelf and the chapter tree.
@@ -154,16 +160,10 @@ private:
     Library *m_library = nullptr;
     bool shownOnce = false;
     QString editBase;
-};
-    // Reads the document being edited without waiting and hands it to the
-    // keeper when it changed.
-    void keepDraft();
-    // Reads under way count for nothing once editing ends or its edits are
-    // dropped; the unit's draft goes.
-    void forgetDraft();
     QPointer<DraftKeeper> m_keeper;
     QTimer *draftTimer;
     QString editingUnit;
     QString lastDraft; // the document last handed to the keeper
     int draftRound = 0;
     bool draftReading = false;
+};
