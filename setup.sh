@@ -15,6 +15,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libsqlite3-dev sqlite3
   libzip-dev libuchardet-dev
+  poppler-utils
   fonts-noto-cjk
   xvfb xauth
   lintian

@@ -7,6 +7,7 @@
 #include "book/conadd.h"
 #include "library/library.h"
 #include "searchbox.h"
+#include "transferdialogs.h"
 #include "store/connection.h"
 #include "store/draftkeeper.h"
 #include "store/xcom.h"
@@ -143,8 +144,10 @@ TForm1::TForm1(QWidget *parent)
     binButton->setFocusPolicy(Qt::NoFocus);
     binButton->setAutoRaise(true);
     connect(binButton, &QToolButton::clicked, this, &TForm1::openBin);
+    transferUi = new TransferUi(this, [this] { return m_library; }, libraryHome() + QStringLiteral("images"));
     cl->addWidget(searchBox);
     cl->addWidget(binButton);
+    cl->addWidget(transferUi->menuButton(corner, [this] { return currentPage(); }));
     cl->addSpacing(4);
     cl->addWidget(tabListButton);
     cl->addWidget(closeButton);
@@ -548,6 +551,7 @@ void TForm1::addbookp()
 
     auto *page = new TForm2(sheet);
     page->setLibrary(m_library);
+    transferUi->watch(page);
     page->setDraftKeeper(m_keeper);
     auto *layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);

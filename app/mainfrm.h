@@ -26,6 +26,7 @@ class DraftKeeper;
 class SearchBox;
 class TBinForm;
 class TDraftsForm;
+class TransferUi;
 class TADOConnection;
 
 class TForm1 : public QWidget
@@ -93,6 +94,8 @@ private:
     // Every write of the pages and dialogs, announced to all of them.
     Library *m_library = nullptr;
     QPointer<TBinForm> binWindow;
+    // Exports and imports, from the bookshelf menus and the corner button.
+    TransferUi *transferUi = nullptr;
     // Keeps the drafts of every page, on a thread of its own.
     DraftKeeper *m_keeper = nullptr;
     QPointer<TDraftsForm> draftsWindow;

@@ -129,6 +129,16 @@ public:
     // Opens the way to a node the reader just added from this page.
     void showAdded(bool isBook, const QString &key);
 
+    // As 导出… and 导入… of the bookshelf menu: the selected item to export,
+    // or the category (the selected one, or the selected book's) to import
+    // under; the window that owns the dialogs takes the signals.
+    void requestExport();
+    void requestImport();
+
+signals:
+    void exportRequested(const QString &itemKey);
+    void importRequested(const QString &categoryKey);
+
 protected:
     void showEvent(QShowEvent *event) override;
 

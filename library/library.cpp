@@ -84,3 +84,8 @@ bin::Restored Library::restore(qint64 binItem)
     emit restored(r);
     return r;
 }
+
+void Library::bookAdded(const Thgo &rec)
+{
+    emit added(true, rec, QString());
+}

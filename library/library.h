@@ -39,6 +39,9 @@ public:
     void savePage(const QString &unitKey, const QString &html, const QString &bodyText);
     // Puts an item of the recycle bin back.
     bin::Restored restore(qint64 binItem);
+    // Announces a book written into the library by other means (an import
+    // in one transaction of its own), so that every open page shows it.
+    void bookAdded(const Thgo &rec);
 
 signals:
     // bookKey: for a unit, the book it belongs to.

@@ -56,13 +56,14 @@ void BoxAnswerer::answerBox(QMessageBox *box)
     texts << box->text();
     defaults << box->standardButton(box->defaultButton());
     icons << box->icon();
-    if (QAbstractButton *button = box->button(reply)) {
+    const QMessageBox::StandardButton answer = next.isEmpty() ? reply : next.takeFirst();
+    if (QAbstractButton *button = box->button(answer)) {
         button->click();
         return;
     }
     // A button the box does not have is the test's mistake; the box still
     // goes, so that the test ends on this failure instead of hanging.
-    const QByteArray name = QMetaEnum::fromType<QMessageBox::StandardButtons>().valueToKeys(reply);
+    const QByteArray name = QMetaEnum::fromType<QMessageBox::StandardButtons>().valueToKeys(answer);
     QTest::qFail(qPrintable(QStringLiteral("the box \"%1\" has no button %2").arg(box->text(), QLatin1String(name))),
                  __FILE__, __LINE__);
     box->reject();

@@ -27,6 +27,8 @@ public:
     explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok, QObject *parent = nullptr);
 
     void setAnswer(QMessageBox::StandardButton answer);
+    // The next boxes take these answers in turn, the later ones the answer set.
+    void setNextAnswers(const QList<QMessageBox::StandardButton> &answers) { next = answers; }
 
     // For a dialog that is no message box and wants more than a button (a
     // colour, a typed text): answer(dialog) runs once it is next shown.
@@ -48,6 +50,7 @@ private:
     void answerBox(QMessageBox *box);
 
     QMessageBox::StandardButton reply;
+    QList<QMessageBox::StandardButton> next;
     QList<std::pair<QPointer<QDialog>, std::function<void()>>> dialogs;
 };
 
