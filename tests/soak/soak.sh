@@ -18,10 +18,19 @@ fi
 failed=0
 for ((i = 1; i <= kills; i++)); do
   journal="$work/journal-$i"
-  "$work/velloran-soak" run "$RANDOM$i" "$journal" >"$work/out-$i" 2>&1 &
+  # Every fifth run types into a page without saving and is killed after
+  # long enough that its draft must hold what was typed 10 s before.
+  if ((i % 5 == 0)); then
+    mode=type
+    wait_s=$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 16 + 6 * r / 32768 }')
+  else
+    mode=run
+    # Start-up takes a second or two; the kill lands anywhere in the work after.
+    wait_s=$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 2 + 3 * r / 32768 }')
+  fi
+  "$work/velloran-soak" "$mode" "$RANDOM$i" "$journal" >"$work/out-$i" 2>&1 &
   pid=$!
-  # Start-up takes a second or two; the kill lands anywhere in the work after.
-  sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 2 + 3 * r / 32768 }')"
+  sleep "$wait_s"
   if ! kill -0 "$pid" 2>/dev/null; then
     echo "run $i ended before its kill:"; tail -5 "$work/out-$i"; tail -3 "$journal" || true
     failed=1

@@ -3,7 +3,11 @@
 // kill, that the library is sound and holds every operation that returned.
 //
 //   velloran-soak run SEED JOURNAL   work until killed, noting each step
+//   velloran-soak type SEED JOURNAL  edit a page and type into it every
+//                                    second until killed, never saving
 //   velloran-soak check JOURNAL      exit 0 when the library is as it must be
+//                                    and, after typing, its draft holds all
+//                                    that was typed more than 10 s before
 #include "app/application.h"
 #include "app/mainfrm.h"
 #include "book/book.h"
@@ -21,10 +25,13 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QLineEdit>
+#include <QDateTime>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -195,6 +202,32 @@ private:
     QRandomGenerator rng;
 };
 
+// Edits a page of the library and types into it, a new line every second,
+// noting each with its time; nothing is ever saved, so only the draft can
+// keep it.
+[[noreturn]] void typeUntilKilled(TForm2 *p, Journal &journal)
+{
+    TTreeNode *page = nullptr;
+    for (QTreeWidgetItemIterator it(p->tv1); *it && !page; ++it) {
+        auto *book = static_cast<TTreeNode *>(*it);
+        QTest::mouseClick(p->tv1->viewport(), Qt::LeftButton, {}, p->tv1->visualItemRect(book).center());
+        if (p->tv2->topLevelItemCount() > 0)
+            page = static_cast<TTreeNode *>(p->tv2->topLevelItem(0));
+    }
+    if (!page) {
+        journal.note("error no page to type into");
+        std::exit(3);
+    }
+    p->tv2->scrollToItem(page);
+    QTest::mouseClick(p->tv2->viewport(), Qt::LeftButton, {}, p->tv2->visualItemRect(page).center());
+    p->N8Click();
+    for (int line = 1;; ++line) {
+        p->Zthtmleditorx1->document()->setBodyHtml(QStringLiteral("<p>typed line %1</p>").arg(line));
+        journal.note(QStringLiteral("typed %1 %2 %3").arg(page->Data.Tid).arg(line).arg(QDateTime::currentMSecsSinceEpoch()));
+        QTest::qWait(1000);
+    }
+}
+
 // What any library must hold after any kill.
 QStringList faults(TADOConnection *db)
 {
@@ -237,11 +270,36 @@ int check(const QString &journalPath)
                 last = QString::fromUtf8(line);
         }
     }
+    // Typing: the draft holds every line typed more than 10 s before the
+    // kill (this check runs right after it), or a later one.
+    if (f.seek(0)) {
+        QString unit;
+        int due = 0;
+        const qint64 killed = QDateTime::currentMSecsSinceEpoch();
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() == 4 && parts[0] == "typed" && killed - parts[3].toLongLong() > 10000) {
+                unit = QString::fromLatin1(parts[1]);
+                due = parts[2].toInt();
+            }
+        }
+        if (due > 0) {
+            const QStringList kept = firstColumn(&db, "select document from drafts where unit=" + unit);
+            static const QRegularExpression typed(QStringLiteral("typed line (\\d+)"));
+            const auto m = typed.match(kept.value(0));
+            if (!m.hasMatch() || m.captured(1).toInt() < due)
+                problems << QStringLiteral("line %1 typed more than 10 s before the kill is not in the draft (%2)")
+                                .arg(due)
+                                .arg(m.hasMatch() ? "it holds line " + m.captured(1) : QStringLiteral("none"));
+            else
+                last = QStringLiteral("typed line %1 kept (due %2)").arg(m.captured(1)).arg(due);
+        }
+    }
     const QString now = digest(&db);
     // Killed between steps: the library is exactly as the last step left
     // it. Killed inside one: as before it, or with it whole (the sound
     // shape above says it is not half there).
-    if (last.startsWith("done ") && now != lastDone)
+    if (last.startsWith("done ") && !lastDone.isEmpty() && now != lastDone)
         problems << "a step that returned is not in the library: " + last;
     std::fprintf(stdout, "%s -> %s (%s books, %s units)\n", qPrintable(last),
                  problems.isEmpty() ? "ok" : qPrintable(problems.join("; ")),
@@ -258,8 +316,8 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     if (args.size() == 3 && args[1] == "check")
         return check(args[2]);
-    if (args.size() != 4 || args[1] != "run") {
-        std::fprintf(stderr, "usage: velloran-soak run SEED JOURNAL | check JOURNAL\n");
+    if (args.size() != 4 || (args[1] != "run" && args[1] != "type")) {
+        std::fprintf(stderr, "usage: velloran-soak run|type SEED JOURNAL | check JOURNAL\n");
         return 2;
     }
     TForm1 form;
@@ -276,6 +334,12 @@ int main(int argc, char *argv[])
     BoxAnswerer yes(QMessageBox::Yes);
     Journal journal(args[3]);
     Driver driver(page, args[2].toUInt());
+    if (args[1] == "type") {
+        // A page to type into first.
+        for (int k = 1; k <= 400 && firstColumn(Adoconn, "select count(*) from units") == QStringList{"0"}; ++k)
+            driver.step(k);
+        typeUntilKilled(page, journal);
+    }
     for (int k = 1;; ++k) {
         journal.note("begin " + QString::number(k));
         try {
