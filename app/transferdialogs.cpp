@@ -366,7 +366,10 @@ void TransferUi::importUnder(const QString &categoryKey)
     }
     progress.dialog.close();
     const Thgo book = bookshelfItem(library, report.target);
-    if (!book.Tid.isEmpty())
+    if (!book.Tid.isEmpty()) {
         library->bookAdded(book);
+        // The reader knows the new book by its place on the shelf, not its key.
+        report.target = category.Lbm + QStringLiteral(" / ") + book.Lbm;
+    }
     showReport(m_window, QStringLiteral("导入完成"), report);
 }

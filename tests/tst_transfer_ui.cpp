@@ -120,6 +120,7 @@ private slots:
         const QStringList keys = transfer::findItems(db, added, false);
         QCOMPARE(keys.size(), 1);
         QCOMPARE(shelf::unitTree(db, keys.first(), {}).size(), 2);
+        QVERIFY(answerer.texts.last().startsWith("目标：类 / " + added));
     }
 
     void pdfOfABook()
