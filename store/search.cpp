@@ -374,14 +374,26 @@ qint64 catchUp(sqlite3 *db, const search::Progress &progress)
             now.reset();
             continue;
         }
-        // A key that a deleted row had before: its old entries go first.
+        // A key that a deleted row had before: its old entries go first,
+        // unless the row came back as it went (a restore from the bin),
+        // when the entries the index still holds are its own again.
         goneRow.bind(1, kind).bind(2, id);
         if (goneRow.step()) {
+            const bool same = unit ? goneRow.utf8(0) == now.utf8(0) && goneRow.utf8(1) == now.utf8(1)
+                                         && goneRow.utf8(2) == now.utf8(2) && goneRow.utf8(3) == now.utf8(3)
+                                   : goneRow.utf8(1) == now.utf8(0) && goneRow.utf8(2) == now.utf8(1);
+            forget.bind(1, kind).bind(2, id);
+            if (same && !indexed) {
+                goneRow.reset();
+                forget.run();
+                now.reset();
+                ++done;
+                continue;
+            }
             if (unit)
                 w.unit(w.dropUnit, id, goneRow.utf8(0), goneRow.utf8(1), goneRow.utf8(2), goneRow.utf8(3));
             else
                 w.book(w.dropBook, id, goneRow.utf8(1), goneRow.utf8(2));
-            forget.bind(1, kind).bind(2, id);
             forget.run();
         }
         goneRow.reset();
