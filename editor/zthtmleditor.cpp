@@ -24,6 +24,7 @@
 #include <QSet>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -628,12 +629,27 @@ void TZthtmleditorx::htmlgetAllLater(QObject *context, std::function<void(const 
         "out+=(out&&!seen?'\\n':'')+s;"
         "if(n==document.documentElement)seen=true;}"
         "return out;})()");
-    static const QRegularExpression inertHttpEquiv(QStringLiteral("(http)&#x0002d;(equiv)"),
-                                                   QRegularExpression::CaseInsensitiveOption);
+    // The document's text is mended on a worker thread: on a page of a
+    // megabyte that is more than a frame's time the window never waits.
     m_doc->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                          [alive = QPointer<QObject>(context), done = std::move(done)](const QVariant &v) {
-                             if (alive && v.typeId() == QMetaType::QString)
-                                 done(withCrLf(v.toString().replace(inertHttpEquiv, QStringLiteral("\\1-\\2"))));
+                             if (!alive || v.typeId() != QMetaType::QString)
+                                 return;
+                             QThreadPool::globalInstance()->start([alive, raw = v.toString(), done] {
+                                 const QRegularExpression inertHttpEquiv(QStringLiteral("(http)&#x0002d;(equiv)"),
+                                                                         QRegularExpression::CaseInsensitiveOption);
+                                 const QString html =
+                                     withCrLf(QString(raw).replace(inertHttpEquiv, QStringLiteral("\\1-\\2")));
+                                 // Handed back on the window's thread, unless the
+                                 // context went meanwhile.
+                                 QMetaObject::invokeMethod(
+                                     qApp,
+                                     [alive, done, html] {
+                                         if (alive)
+                                             done(html);
+                                     },
+                                     Qt::QueuedConnection);
+                             });
                          });
 }
 
