@@ -201,8 +201,10 @@ void TForm2::buildMenus()
     N3 = menuItem(pm1, "N3", QString());
     N4 = menuItem(pm1, "N4", QStringLiteral("重命名"));
     N5 = menuItem(pm1, "N5", QStringLiteral("删除"));
-    connect(pm1->addAction(QStringLiteral("导出…")), &QAction::triggered, this, &TForm2::requestExport);
-    connect(pm1->addAction(QStringLiteral("导入…")), &QAction::triggered, this, &TForm2::requestImport);
+    // Books out and in, after the items of the shelf itself.
+    menuItem(pm1, "transferSeparator", QString());
+    connect(menuItem(pm1, "exportItem", QStringLiteral("导出…")), &QAction::triggered, this, &TForm2::requestExport);
+    connect(menuItem(pm1, "importItem", QStringLiteral("导入…")), &QAction::triggered, this, &TForm2::requestImport);
 
     pm2 = new QMenu(tv2);
     pm2->setObjectName(QStringLiteral("pm2"));

@@ -173,8 +173,9 @@ private slots:
             for (QAction *a : m->actions())
                 menus << a->objectName() + (a->isSeparator() ? QStringLiteral("-") : a->text());
         }
-        QCOMPARE(menus, (QStringList{"N1添加分类", "N2添加书卷", "N3-", "N4重命名", "N5删除", "N6添加章节", "N7添加内容",
-                                     "N8编辑内容", "N12历史版本", "N9-", "N10重命名", "N11删除"}));
+        QCOMPARE(menus, (QStringList{"N1添加分类", "N2添加书卷", "N3-", "N4重命名", "N5删除", "transferSeparator-",
+                                     "exportItem导出…", "importItem导入…", "N6添加章节", "N7添加内容", "N8编辑内容",
+                                     "N12历史版本", "N9-", "N10重命名", "N11删除"}));
         for (const char *name : {"pnl1", "pnl2", "pnl3", "pnl4", "pnl5", "cxSplitter1", "cxTabSheet1", "cxTabSheet2",
                                  "cxTextEdit1", "cxTextEdit2", "Zthtmleditorx1"})
             QVERIFY2(page->findChild<QWidget *>(QLatin1String(name)), name);
