@@ -513,6 +513,11 @@ private slots:
                                                      QStringLiteral("epub"), QStringLiteral("OUT"), QStringLiteral("--library"),
                                                      QStringLiteral("LIBRARY")}
                                       << false << 1 << "没有名为“无此书”的书";
+        QTest::newRow("pdf of a book") << "velloran-export"
+                                       << QStringList{QStringLiteral("--book"), QStringLiteral("书"), QStringLiteral("--format"),
+                                                      QStringLiteral("pdf"), QStringLiteral("OUT.pdf"),
+                                                      QStringLiteral("--library"), QStringLiteral("LIBRARY")}
+                                       << false << 0 << "页面：6，图片：3";
     }
 
     // The tools are built beside the tests' folder.

@@ -1,3 +1,4 @@
+#include "app/pdfexport.h"
 #include "transfer/cli.h"
 #include "transfer/transfer.h"
 
@@ -9,9 +10,9 @@
 namespace {
 
 const char Usage[] =
-    "usage: velloran-export (--book NAME | --category NAME) --format html|md|epub OUT [--library FILE]\n"
+    "usage: velloran-export (--book NAME | --category NAME) --format html|md|pdf|epub OUT [--library FILE]\n"
     "Exports a book, or a category with every book below it, to OUT: a new or\n"
-    "empty folder for html and md, a new file for epub (a book only). Nothing\n"
+    "empty folder for html and md, a new file for pdf and epub (a book only). Nothing\n"
     "that exists is ever replaced. The library is vlbook.mdb beside this\n"
     "program unless --library names another; it must not be open in Velloran.\n";
 
@@ -41,7 +42,10 @@ int main(int argc, char *argv[])
     static const QHash<QString, transfer::Format> formats{{QStringLiteral("html"), transfer::Format::Html},
                                                           {QStringLiteral("md"), transfer::Format::Markdown},
                                                           {QStringLiteral("epub"), transfer::Format::Epub}};
-    if (parser.isSet(book) == parser.isSet(category) || !formats.contains(parser.value(format))
+    // A PDF is printed by the web engine, as the program prints it.
+    const bool pdf = parser.value(format) == QLatin1String("pdf");
+    if (parser.isSet(book) == parser.isSet(category) || (!pdf && !formats.contains(parser.value(format)))
+        || (pdf && parser.isSet(category))
         || parser.positionalArguments().size() != 1) {
         err << Usage;
         return 2;
@@ -62,8 +66,11 @@ int main(int argc, char *argv[])
             return 1;
         }
         const transfer::Report report =
-            transfer::exportItem(&db, keys.first(), formats.value(parser.value(format)), parser.positionalArguments().first(),
-                                 cli::pictureFolder(path), cli::progressOn(err));
+            pdf ? pdfexport::exportBook(&db, keys.first(), parser.positionalArguments().first(), cli::pictureFolder(path),
+                                        cli::progressOn(err))
+                : transfer::exportItem(&db, keys.first(), formats.value(parser.value(format)),
+                                       parser.positionalArguments().first(), cli::pictureFolder(path),
+                                       cli::progressOn(err));
         out << report.text() << "\n";
     } catch (const transfer::Refused &e) {
         err << e.message() << "\n";
