@@ -1,5 +1,7 @@
 #include "transfer/cli.h"
 
+#include "ztking/home.h"
+
 #include "store/connection.h"
 #include "store/intake.h"
 
@@ -17,7 +19,9 @@ void prepareHeadless()
 
 QString libraryPath(const QString &named)
 {
-    return named.isEmpty() ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vlbook.mdb")) : named;
+    // The program's own library: beside the tools, or for an installed
+    // program in the reader's data folder.
+    return named.isEmpty() ? libraryHome() + QStringLiteral("vlbook.mdb") : named;
 }
 
 QString pictureFolder(const QString &library)
