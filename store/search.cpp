@@ -13,7 +13,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <future>
 #include <cmath>
 #include <vector>
 
@@ -653,15 +652,13 @@ struct Ranked
     double score;
 };
 
-// The units from first to last (keys) that hold every phrase of match,
-// with their rank.
-std::vector<Ranked> scoreUnits(sqlite3 *db, const QByteArray &match, qint64 first, qint64 last)
+// The units that hold every phrase of match, with their rank.
+std::vector<Ranked> scoreUnits(sqlite3 *db, const QByteArray &match)
 {
     std::vector<Ranked> out;
     out.reserve(4096);
-    Statement st(db, "SELECT rowid, velloran_rank(search_units) FROM search_units "
-                     "WHERE search_units MATCH ? AND rowid BETWEEN ? AND ?");
-    st.bind(1, match).bind(2, first).bind(3, last);
+    Statement st(db, "SELECT rowid, velloran_rank(search_units) FROM search_units WHERE search_units MATCH ?");
+    st.bind(1, match);
     while (st.step()) {
         const double score = st.real(1);
         out.push_back({false, st.integer(0), score >= 1e6, -score});
@@ -825,31 +822,7 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
     const size_t books = ranked.size();
     {
         const QSet<qint64> gone = goneKeys(h, 1);
-        qint64 first = 0, last = 0;
-        {
-            Statement span(h, "SELECT coalesce(min(id), 0), coalesce(max(id), 0) FROM units");
-            span.step();
-            first = span.integer(0);
-            last = span.integer(1);
-        }
-        // A large library is scored in two halves at once, the upper one on
-        // a reader of its own: most of a common word's time is reading where
-        // it stands in each of its pages.
-        std::future<std::vector<Ranked>> upper;
-        qint64 middle = last;
-        if (last - first > 20000 && !db->InTransaction()) {
-            middle = first + (last - first) / 2;
-            upper = std::async(std::launch::async, [path = db->DataSource(), all, middle, last] {
-                engine::Handle reader;
-                engine::open(reader, path, SQLITE_OPEN_READONLY);
-                return scoreUnits(reader.db, all, middle + 1, last);
-            });
-        }
-        std::vector<Ranked> lower = scoreUnits(h, all, first, middle);
-        if (upper.valid()) {
-            std::vector<Ranked> more = upper.get();
-            lower.insert(lower.end(), more.begin(), more.end());
-        }
+        const std::vector<Ranked> lower = scoreUnits(h, all);
         ranked.reserve(ranked.size() + lower.size());
         for (const Ranked &r : lower) {
             if (gone.isEmpty() || !gone.contains(r.key))

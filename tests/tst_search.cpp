@@ -179,8 +179,8 @@ private slots:
     {
         QFETCH(quint32, seed);
         layRandom(seed, 60);
-        // Keys far apart, as in a large library, which is searched in two
-        // halves at once; the index follows the keys changed.
+        // Keys far apart, as in a library with a long history; the index
+        // follows the keys changed.
         if (seed % 2 == 0)
             Ztking::Datado(db, "update units set id = id + 50000 where id > 30", QString());
         QRandomGenerator rng(seed * 7919);
