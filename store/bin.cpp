@@ -16,56 +16,18 @@ namespace {
 
 using engine::Statement;
 
-sqlite3 *handleOf(TADOConnection *db)
-{
-    sqlite3 *h = db ? engineHandle(*db) : nullptr;
-    if (!h)
-        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
-    return h;
-}
-
-// Runs work in the caller's transaction, or in one of its own.
-template<typename Work>
-auto inTransaction(TADOConnection *db, Work work)
-{
-    if (db->InTransaction())
-        return work(handleOf(db));
-    db->BeginTrans();
-    try {
-        auto out = work(handleOf(db));
-        db->CommitTrans();
-        return out;
-    } catch (...) {
-        db->RollbackTrans();
-        throw;
-    }
-}
-
 QString stamp(const QDateTime &t)
 {
     return t.toUTC().toString(Qt::ISODate);
 }
 
-// The names of a bookshelf item and its categories, outermost first.
-QStringList bookPath(sqlite3 *h, QString key)
+// The names of an item and everything above it, outermost first: a
+// bookshelf item's categories from sql over books, a unit's chapters over
+// units. The levels are few; the bound keeps a damaged loop from spinning.
+QStringList pathTo(sqlite3 *h, const char *sql, QString key)
 {
     QStringList path;
-    Statement st(h, "SELECT jb, lbm FROM books WHERE id = ?");
-    for (int depth = 0; depth < 64 && key != QLatin1String("$"); ++depth) {
-        st.bind(1, key.toLongLong());
-        if (!st.step())
-            break;
-        path.prepend(Dataunesc(st.text(1)));
-        key = st.text(0);
-        st.reset();
-    }
-    return path;
-}
-
-QStringList unitPath(sqlite3 *h, QString key)
-{
-    QStringList path;
-    Statement st(h, "SELECT jb, utitle FROM units WHERE id = ?");
+    Statement st(h, sql);
     for (int depth = 0; depth < 256 && key != QLatin1String("$"); ++depth) {
         st.bind(1, key.toLongLong());
         if (!st.step())
@@ -75,6 +37,16 @@ QStringList unitPath(sqlite3 *h, QString key)
         st.reset();
     }
     return path;
+}
+
+QStringList bookPath(sqlite3 *h, const QString &key)
+{
+    return pathTo(h, "SELECT jb, lbm FROM books WHERE id = ?", key);
+}
+
+QStringList unitPath(sqlite3 *h, const QString &key)
+{
+    return pathTo(h, "SELECT jb, utitle FROM units WHERE id = ?", key);
 }
 
 QString inList(const QStringList &keys)
@@ -105,7 +77,7 @@ void keep(TADOConnection *db, bool books, const QStringList &keys, const QDateTi
 {
     if (keys.isEmpty())
         return;
-    inTransaction(db, [&](sqlite3 *h) {
+    engine::inTransaction(db, [&](sqlite3 *h) {
         const QString root = keys.first();
         QString name, parent, book, place;
         qint64 position = 0;
@@ -166,7 +138,7 @@ void keep(TADOConnection *db, bool books, const QStringList &keys, const QDateTi
 QList<Item> items(TADOConnection *db)
 {
     QList<Item> out;
-    Statement st(handleOf(db), "SELECT id, kind, root, name, place, deleted_at, pages FROM bin_items "
+    Statement st(engine::openHandle(db), "SELECT id, kind, root, name, place, deleted_at, pages FROM bin_items "
                                "ORDER BY deleted_at DESC, id DESC");
     while (st.step()) {
         Item i;
@@ -184,7 +156,7 @@ QList<Item> items(TADOConnection *db)
 
 Restored restore(TADOConnection *db, qint64 itemId, const std::function<QString(const QString &)> &initials)
 {
-    return inTransaction(db, [&](sqlite3 *h) {
+    return engine::inTransaction(db, [&](sqlite3 *h) {
         Restored r;
         QString name, parent, book, bookName;
         qint64 position = 0;
@@ -309,7 +281,7 @@ QStringList remove(TADOConnection *db, const QList<qint64> &ids, const QString &
     for (qint64 id : ids)
         whole << QString::number(id);
     const QByteArray list = whole.join(u',').toUtf8();
-    QStringList candidates = inTransaction(db, [&](sqlite3 *h) {
+    QStringList candidates = engine::inTransaction(db, [&](sqlite3 *h) {
         QStringList names;
         Statement st(h, ("SELECT DISTINCT name FROM bin_pictures WHERE item IN (" + list + ")").constData());
         while (st.step())
@@ -322,7 +294,7 @@ QStringList remove(TADOConnection *db, const QList<qint64> &ids, const QString &
     if (candidates.isEmpty() || pictureFolder.isEmpty())
         return {};
     // A picture goes only when no page and no other item of the bin uses it.
-    sqlite3 *h = handleOf(db);
+    sqlite3 *h = engine::openHandle(db);
     QSet<QString> used;
     {
         Statement st(h, "SELECT name FROM bin_pictures");
@@ -361,7 +333,7 @@ int expire(const QString &library, const QString &pictureFolder, const QDateTime
 QList<qint64> olderThan(TADOConnection *db, const QDateTime &now, int days)
 {
     QList<qint64> ids;
-    Statement st(handleOf(db), "SELECT id FROM bin_items WHERE deleted_at < ?");
+    Statement st(engine::openHandle(db), "SELECT id FROM bin_items WHERE deleted_at < ?");
     st.bind(1, stamp(now.addDays(-days)));
     while (st.step())
         ids << st.integer(0);

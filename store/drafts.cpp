@@ -9,33 +9,25 @@ namespace {
 
 using engine::Statement;
 
-sqlite3 *handleOf(TADOConnection *db)
-{
-    sqlite3 *h = db ? engineHandle(*db) : nullptr;
-    if (!h)
-        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
-    return h;
-}
-
 } // namespace
 
 void keep(TADOConnection *db, const QString &unit, const QString &document, const QDateTime &now)
 {
-    Statement st(handleOf(db), "INSERT OR REPLACE INTO drafts (unit, kept_at, document) VALUES (?, ?, ?)");
+    Statement st(engine::openHandle(db), "INSERT OR REPLACE INTO drafts (unit, kept_at, document) VALUES (?, ?, ?)");
     st.bind(1, unit.toLongLong()).bind(2, now.toUTC().toString(Qt::ISODateWithMs)).bind(3, document);
     st.run();
 }
 
 void drop(TADOConnection *db, const QString &unit)
 {
-    Statement st(handleOf(db), "DELETE FROM drafts WHERE unit = ?");
+    Statement st(engine::openHandle(db), "DELETE FROM drafts WHERE unit = ?");
     st.bind(1, unit.toLongLong());
     st.run();
 }
 
 QList<Draft> all(TADOConnection *db)
 {
-    sqlite3 *h = handleOf(db);
+    sqlite3 *h = engine::openHandle(db);
     engine::exec(h, "DELETE FROM drafts WHERE unit NOT IN (SELECT id FROM units)");
     QList<Draft> out;
     Statement st(h, "SELECT unit, kept_at, document FROM drafts ORDER BY kept_at");

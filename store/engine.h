@@ -2,6 +2,8 @@
 // look at what the engine makes of a statement. The program never needs it.
 #pragma once
 
+#include "store/connection.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,6 +17,28 @@ class TADOConnection;
 sqlite3 *engineHandle(const TADOConnection &connection);
 
 namespace engine {
+
+// The open handle of connection; raises EDatabaseError when there is none.
+sqlite3 *openHandle(TADOConnection *connection);
+
+// Runs work(handle) in the caller's transaction when one is open, else in
+// one of its own, committed when work returns and rolled back when it
+// raises.
+template<typename Work>
+auto inTransaction(TADOConnection *db, Work work)
+{
+    if (db->InTransaction())
+        return work(openHandle(db));
+    db->BeginTrans();
+    try {
+        auto out = work(openHandle(db));
+        db->CommitTrans();
+        return out;
+    } catch (...) {
+        db->RollbackTrans();
+        throw;
+    }
+}
 
 // An engine handle that closes with its scope.
 struct Handle

@@ -14,14 +14,6 @@ namespace {
 
 using engine::Statement;
 
-sqlite3 *handleOf(TADOConnection *db)
-{
-    sqlite3 *h = db ? engineHandle(*db) : nullptr;
-    if (!h)
-        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
-    return h;
-}
-
 QString stamp(const QDateTime &t)
 {
     return t.toUTC().toString(Qt::ISODateWithMs);
@@ -58,7 +50,7 @@ QList<bool> kept(const QList<QDateTime> &newestFirst, const QDateTime &now)
 
 void keepPrevious(TADOConnection *db, const QString &unit, const QDateTime &now)
 {
-    sqlite3 *h = handleOf(db);
+    sqlite3 *h = engine::openHandle(db);
     const qint64 key = unit.toLongLong();
     QByteArray document;
     {
@@ -106,7 +98,7 @@ void keepPrevious(TADOConnection *db, const QString &unit, const QDateTime &now)
 QList<Version> versions(TADOConnection *db, const QString &unit)
 {
     QList<Version> out;
-    Statement st(handleOf(db), "SELECT id, saved_at, size, first_line FROM page_history WHERE unit = ? "
+    Statement st(engine::openHandle(db), "SELECT id, saved_at, size, first_line FROM page_history WHERE unit = ? "
                                "ORDER BY saved_at DESC, id DESC");
     st.bind(1, unit.toLongLong());
     while (st.step())
@@ -116,7 +108,7 @@ QList<Version> versions(TADOConnection *db, const QString &unit)
 
 QString document(TADOConnection *db, qint64 version)
 {
-    Statement st(handleOf(db), "SELECT document FROM page_history WHERE id = ?");
+    Statement st(engine::openHandle(db), "SELECT document FROM page_history WHERE id = ?");
     st.bind(1, version);
     if (!st.step())
         throw EDatabaseError(QStringLiteral("这个历史版本已不在书库中。"));

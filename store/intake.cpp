@@ -10,18 +10,6 @@ namespace intake {
 
 using engine::Statement;
 
-namespace {
-
-sqlite3 *handleOf(TADOConnection *db)
-{
-    sqlite3 *h = db ? engineHandle(*db) : nullptr;
-    if (!h)
-        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
-    return h;
-}
-
-} // namespace
-
 bool heldElsewhere(const QString &path)
 {
     engine::Handle h;
@@ -57,7 +45,7 @@ struct Writer::Statements
 Writer::Writer(TADOConnection *db, std::function<QString(const QString &)> initials)
     : m_db(db)
     , m_initials(std::move(initials))
-    , m_st(std::make_unique<Statements>(handleOf(db)))
+    , m_st(std::make_unique<Statements>(engine::openHandle(db)))
 {
     if (!db->InTransaction())
         throw EDatabaseError(QStringLiteral("An import writes inside a transaction."));
@@ -96,7 +84,7 @@ std::pair<QString, QString> Writer::addBook(const QString &parentKey, const QStr
     const QString stored = Dataesc(given);
     m_st->bookAdd.bind(1, parentKey).bind(2, stored).bind(3, m_initials(stored)).bind(4, px);
     m_st->bookAdd.run();
-    return {QString::number(sqlite3_last_insert_rowid(handleOf(m_db))), given};
+    return {QString::number(sqlite3_last_insert_rowid(engine::openHandle(m_db))), given};
 }
 
 QString Writer::addUnit(const QString &bookKey, const QString &parentKey, const QString &title, const QString &html,
@@ -117,7 +105,7 @@ QString Writer::addUnit(const QString &bookKey, const QString &parentKey, const 
     add.bind(1, bookKey).bind(2, parentKey).bind(3, stored).bind(4, m_initials(stored));
     add.bind(5, Dataesc(html)).bind(6, Dataesc(text)).bind(7, (*next)++);
     add.run();
-    return QString::number(sqlite3_last_insert_rowid(handleOf(m_db)));
+    return QString::number(sqlite3_last_insert_rowid(engine::openHandle(m_db)));
 }
 
 } // namespace intake

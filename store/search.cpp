@@ -477,14 +477,6 @@ namespace {
 
 using engine::Statement;
 
-sqlite3 *handleOf(TADOConnection *db)
-{
-    sqlite3 *h = db ? engineHandle(*db) : nullptr;
-    if (!h)
-        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
-    return h;
-}
-
 // A text as one quoted phrase of the index's query language: whatever it
 // holds, it is only text. A single character is sought as the start of a
 // token.
@@ -553,7 +545,7 @@ QSet<QString> verified(TADOConnection *db, const QSet<QString> &candidates,
 QSet<QString> matching(TADOConnection *db, const QByteArray &table, const QByteArray &scope, const QString &filter,
                        QString (*scan)(const QStringList &, const QString &), const std::function<QString()> &all)
 {
-    sqlite3 *h = handleOf(db);
+    sqlite3 *h = engine::openHandle(db);
     // The engine's text would end at a NUL; the scan refuses it so, too.
     if (filter.contains(QChar(0)))
         throw EDatabaseError(QStringLiteral("文字中含有空字符（U+0000），书库不能接受。"));
@@ -802,7 +794,7 @@ QStringList queryWords(const QString &query)
 
 Results find(TADOConnection *db, const QString &query, int offset, int count)
 {
-    sqlite3 *h = handleOf(db);
+    sqlite3 *h = engine::openHandle(db);
     const QStringList words = queryWords(query);
     if (words.isEmpty())
         return {};
@@ -852,31 +844,12 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
 
 qint64 catchUp(TADOConnection *db, const Progress &progress)
 {
-    sqlite3 *h = handleOf(db);
-    if (db->InTransaction())
-        return searchindex::catchUp(h, progress);
-    db->BeginTrans();
-    try {
-        const qint64 n = searchindex::catchUp(h, progress);
-        db->CommitTrans();
-        return n;
-    } catch (...) {
-        db->RollbackTrans();
-        throw;
-    }
+    return engine::inTransaction(db, [&](sqlite3 *h) { return searchindex::catchUp(h, progress); });
 }
 
 qint64 purge(TADOConnection *db, qint64 most)
 {
-    db->BeginTrans();
-    try {
-        const qint64 left = searchindex::purge(handleOf(db), most);
-        db->CommitTrans();
-        return left;
-    } catch (...) {
-        db->RollbackTrans();
-        throw;
-    }
+    return engine::inTransaction(db, [&](sqlite3 *h) { return searchindex::purge(h, most); });
 }
 
 QString care(const QString &library, const std::atomic_bool &stop)
@@ -899,7 +872,7 @@ QString care(const QString &library, const std::atomic_bool &stop)
 
 bool sound(TADOConnection *db)
 {
-    sqlite3 *h = handleOf(db);
+    sqlite3 *h = engine::openHandle(db);
     try {
         engine::exec(h, "INSERT INTO search_books (search_books, rank) VALUES ('integrity-check', 0);"
                         "INSERT INTO search_units (search_units, rank) VALUES ('integrity-check', 0);");
@@ -916,20 +889,15 @@ bool sound(TADOConnection *db)
 
 void rebuild(TADOConnection *db, const Progress &progress)
 {
-    sqlite3 *h = handleOf(db);
-    db->BeginTrans();
-    try {
+    engine::inTransaction(db, [&](sqlite3 *h) {
         searchindex::rebuild(h, progress);
-        db->CommitTrans();
-    } catch (...) {
-        db->RollbackTrans();
-        throw;
-    }
+        return 0;
+    });
 }
 
 qint64 pending(TADOConnection *db)
 {
-    return engine::firstValue(handleOf(db), "SELECT count(*) FROM search_pending").toLongLong();
+    return engine::firstValue(engine::openHandle(db), "SELECT count(*) FROM search_pending").toLongLong();
 }
 
 } // namespace search

@@ -472,6 +472,13 @@ QString firstValue(sqlite3 *db, const char *sql)
     return {};
 }
 
+sqlite3 *openHandle(TADOConnection *c)
+{
+    if (!c || !c->Connected())
+        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
+    return engineHandle(*c);
+}
+
 Statement::Statement(sqlite3 *db, const char *sql)
     : m_db(db)
 {
@@ -759,12 +766,6 @@ TADOQuery::~TADOQuery() = default;
 
 namespace {
 
-sqlite3 *connectionHandle(TADOConnection *c)
-{
-    if (!c || !c->Connected())
-        throw EDatabaseError(QStringLiteral("Operation is not allowed when the object is closed."));
-    return engineHandle(*c);
-}
 
 // Prepares one statement; a second statement in the same text is refused,
 // as the provider runs exactly one per call.
@@ -809,7 +810,7 @@ bool changesRows(sqlite3_stmt *st)
 void TADOQuery::Open()
 {
     Close();
-    sqlite3 *db = connectionHandle(Connection);
+    sqlite3 *db = engine::openHandle(Connection);
     auto guard = prepare(db, SQL);
     if (!guard)
         throw EDatabaseError(QStringLiteral("Command text was not set for the command object."));
@@ -826,7 +827,7 @@ void TADOQuery::Open()
 void TADOQuery::ExecSQL()
 {
     Close();
-    sqlite3 *db = connectionHandle(Connection);
+    sqlite3 *db = engine::openHandle(Connection);
     auto st = prepare(db, SQL);
     rowsAffected = 0;
     if (!st)
