@@ -93,8 +93,12 @@ public:
 private:
     // The engine's handle stays inside the store (store/engine.h).
     friend sqlite3 *engineHandle(const TADOConnection &connection);
+    friend sqlite3 *engineReader(TADOConnection &connection);
 
     sqlite3 *db = nullptr;
+    // A second handle, read-only, that work split across two threads reads
+    // through; opened when first asked for, closed with the connection.
+    sqlite3 *reader = nullptr;
     int transDepth = 0;
 };
 

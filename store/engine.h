@@ -15,6 +15,9 @@ class TADOConnection;
 
 // The open engine handle of connection, or null while it is closed.
 sqlite3 *engineHandle(const TADOConnection &connection);
+// A second, read-only handle on the open library of connection, for a
+// worker thread; it sees what is committed. Raises when it cannot be opened.
+sqlite3 *engineReader(TADOConnection &connection);
 
 namespace engine {
 

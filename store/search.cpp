@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <limits>
 #include <vector>
 
 // The index is two contentless FTS5 tables, one for the bookshelf and one
@@ -569,10 +571,15 @@ QSet<QString> matching(TADOConnection *db, const QByteArray &table, const QByteA
     return wild ? verified(db, found, scan, filter) : found;
 }
 
-// fold() for one UTF-16 unit.
-QChar foldUnit(QChar c)
+// fold() for one UTF-16 unit. ASCII and the ideographs, nearly all of a
+// page, take the short way: result pages are folded whole on every search.
+inline QChar foldUnit(QChar c)
 {
     const char16_t u = c.unicode();
+    if (u < 0x80)
+        return (u >= u'A' && u <= u'Z') ? QChar(char16_t(u + 0x20)) : c;
+    if (u >= 0x3400 && u < 0xA000)
+        return c;
     if (u >= 0xFF01 && u <= 0xFF5E)
         return QChar(char16_t(u - 0xFEE0)).toCaseFolded();
     if (u == 0x3000)
@@ -585,34 +592,47 @@ QString escapeHtml(const QString &s)
     return s.toHtmlEscaped();
 }
 
-// The text around the first hit, blanks run together, every hit in <b>.
-QString snippetOf(const QString &text, const QStringList &words)
+// Where the words stand in a folded text, hits of one word apart.
+struct Hits
 {
-    QString flat = text;
+    int count = 0;
+    qsizetype first = -1;
+};
+
+Hits hitsIn(const QString &folded, const QStringList &words)
+{
+    Hits h;
+    for (const QString &w : words) {
+        for (qsizetype at = folded.indexOf(w); at >= 0; at = folded.indexOf(w, at + w.size())) {
+            if (h.first < 0 || at < h.first)
+                h.first = at;
+            ++h.count;
+        }
+    }
+    return h;
+}
+
+// The text around the first hit, blanks run together, every hit in <b>.
+QString snippetOf(const QString &text, const QString &folded, const QStringList &words, qsizetype first)
+{
+    if (first < 0)
+        first = 0;
+    const qsizetype from = std::max<qsizetype>(0, first - 30);
+    const qsizetype to = std::min<qsizetype>(text.size(), from + 120);
+    QString flat = text.mid(from, to - from);
     for (QChar &c : flat) {
         if (c.isSpace())
             c = u' ';
     }
-    const QString folded = fold(flat);
-    qsizetype first = -1;
-    for (const QString &w : words) {
-        const qsizetype at = folded.indexOf(w);
-        if (at >= 0 && (first < 0 || at < first))
-            first = at;
-    }
-    if (first < 0)
-        first = 0;
-    const qsizetype from = std::max<qsizetype>(0, first - 30);
-    const qsizetype to = std::min<qsizetype>(flat.size(), from + 120);
     // Marks: where each hit in the window starts and ends.
     QList<std::pair<qsizetype, qsizetype>> marks;
     for (const QString &w : words) {
         for (qsizetype at = folded.indexOf(w, from); at >= 0 && at < to; at = folded.indexOf(w, at + w.size()))
-            marks.append({at, std::min(to, at + w.size())});
+            marks.append({at - from, std::min(to, at + w.size()) - from});
     }
     std::sort(marks.begin(), marks.end());
     QString out = from > 0 ? QStringLiteral("…") : QString();
-    qsizetype pos = from;
+    qsizetype pos = 0;
     for (const auto &[s, e] : marks) {
         if (s < pos)
             continue;
@@ -620,20 +640,10 @@ QString snippetOf(const QString &text, const QStringList &words)
                + QStringLiteral("</b>");
         pos = e;
     }
-    out += escapeHtml(flat.mid(pos, to - pos));
-    if (to < flat.size())
+    out += escapeHtml(flat.mid(pos));
+    if (to < text.size())
         out += QStringLiteral("…");
     return out;
-}
-
-int occurrences(const QString &folded, const QStringList &words)
-{
-    int n = 0;
-    for (const QString &w : words) {
-        for (qsizetype at = folded.indexOf(w); at >= 0; at = folded.indexOf(w, at + w.size()))
-            ++n;
-    }
-    return n;
 }
 
 struct Ranked
@@ -644,18 +654,55 @@ struct Ranked
     double score;
 };
 
-// The units that hold every phrase of match, with their rank.
-std::vector<Ranked> scoreUnits(sqlite3 *db, const QByteArray &match)
+// The units with keys from first to last that hold every phrase of match,
+// with their rank.
+std::vector<Ranked> scoreUnits(sqlite3 *db, const QByteArray &match, qint64 first, qint64 last)
 {
     std::vector<Ranked> out;
     out.reserve(4096);
-    Statement st(db, "SELECT rowid, velloran_rank(search_units) FROM search_units WHERE search_units MATCH ?");
-    st.bind(1, match);
+    Statement st(db, "SELECT rowid, velloran_rank(search_units) FROM search_units"
+                     " WHERE search_units MATCH ?1 AND rowid BETWEEN ?2 AND ?3");
+    st.bind(1, match).bind(2, first).bind(3, last);
     while (st.step()) {
         const double score = st.real(1);
         out.push_back({false, st.integer(0), score >= 1e6, -score});
     }
     return out;
+}
+
+// scoreUnits over every unit. On a large library the ranking of a common
+// word is the bulk of a search: the upper half of the keys is ranked on a
+// second thread through the connection's reader, which sees the same
+// committed index unless a transaction of this connection is open.
+std::vector<std::vector<Ranked>> scoreAllUnits(TADOConnection *db, const QByteArray &match)
+{
+    constexpr qint64 Split = 20000;
+    sqlite3 *h = engine::openHandle(db);
+    Statement range(h, "SELECT (SELECT min(id) FROM units), (SELECT max(id) FROM units)");
+    const qint64 first = range.step() ? range.integer(0) : 0, last = range.integer(1);
+    sqlite3 *reader = nullptr;
+    if (last - first >= Split && !db->InTransaction()) {
+        try {
+            reader = engineReader(*db);
+        } catch (const EDatabaseError &) {
+            // Only slower: the whole range is ranked here.
+        }
+    }
+    if (!reader)
+        return {scoreUnits(h, match, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max())};
+    const qint64 middle = first + (last - first) / 2;
+    auto upper = std::async(std::launch::async, [&] {
+        return scoreUnits(reader, match, middle + 1, std::numeric_limits<qint64>::max());
+    });
+    std::vector<std::vector<Ranked>> parts;
+    try {
+        parts.push_back(scoreUnits(h, match, std::numeric_limits<qint64>::min(), middle));
+    } catch (...) {
+        upper.wait();
+        throw;
+    }
+    parts.push_back(upper.get());
+    return parts;
 }
 
 QSet<qint64> goneKeys(sqlite3 *db, int kind)
@@ -689,7 +736,7 @@ public:
         if (r.isBook) {
             hit.bookKey = hit.key;
             hit.path = bookPath(r.key);
-            hit.hits = hit.path.isEmpty() ? 0 : occurrences(fold(hit.path.last()), m_words);
+            hit.hits = hit.path.isEmpty() ? 0 : hitsIn(fold(hit.path.last()), m_words).count;
             return hit;
         }
         m_unit.bind(1, r.key);
@@ -716,8 +763,10 @@ public:
         m_book.bind(1, hit.bookKey.toLongLong());
         hit.path = (m_book.step() ? QStringList{Dataunesc(m_book.text(1))} : QStringList()) + units;
         m_book.reset();
-        hit.snippet = snippetOf(body, m_words);
-        hit.hits = occurrences(fold(title), m_words) + occurrences(fold(body), m_words);
+        const QString folded = fold(body);
+        const Hits inBody = hitsIn(folded, m_words);
+        hit.snippet = snippetOf(body, folded, m_words, inBody.first);
+        hit.hits = hitsIn(fold(title), m_words).count + inBody.count;
         return hit;
     }
 
@@ -814,11 +863,12 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
     const size_t books = ranked.size();
     {
         const QSet<qint64> gone = goneKeys(h, 1);
-        const std::vector<Ranked> lower = scoreUnits(h, all);
-        ranked.reserve(ranked.size() + lower.size());
-        for (const Ranked &r : lower) {
-            if (gone.isEmpty() || !gone.contains(r.key))
-                ranked.push_back(r);
+        for (const std::vector<Ranked> &part : scoreAllUnits(db, all)) {
+            ranked.reserve(ranked.size() + part.size());
+            for (const Ranked &r : part) {
+                if (gone.isEmpty() || !gone.contains(r.key))
+                    ranked.push_back(r);
+            }
         }
     }
     const auto better = [](const Ranked &a, const Ranked &b) {

@@ -663,6 +663,7 @@ void TADOConnection::Open()
 
 void TADOConnection::Close()
 {
+    sqlite3_close_v2(std::exchange(reader, nullptr));
     if (!db)
         return;
     // Statements still open on the connection keep it until they finish.
@@ -691,6 +692,17 @@ bool TADOConnection::Connected() const
 sqlite3 *engineHandle(const TADOConnection &connection)
 {
     return connection.db;
+}
+
+sqlite3 *engineReader(TADOConnection &connection)
+{
+    if (!connection.reader) {
+        Handle h;
+        engine::open(h, connection.DataSource(), SQLITE_OPEN_READONLY);
+        sqlite3_busy_timeout(h.db, 5000);
+        connection.reader = h.release();
+    }
+    return connection.reader;
 }
 
 void TADOConnection::BeginTrans()
