@@ -999,6 +999,9 @@ private:
             page->N8Click();
             const QString mark = QStringLiteral("revision %1 of the bench").arg(run);
             page->Zthtmleditorx1->document()->setBodyHtml(QStringLiteral("<p>第%1次修改 %2</p>").arg(run).arg(mark) + body);
+            // The edited page as the reader sees it: parsed and laid out,
+            // which reading its text waits for.
+            page->Zthtmleditorx1->document()->bodyText();
             const char *versions = "SELECT count(*) FROM page_history WHERE unit = ?";
             const qlonglong kept = raw::value(h, versions, {p->marks.picturePage}).toLongLong();
             settle();

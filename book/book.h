@@ -170,6 +170,9 @@ private:
     Library *m_library = nullptr;
     bool shownOnce = false;
     QString editBase;
+    // Set by a save for the lock that follows it: the page shown is the one
+    // just stored, and is read without loading it again.
+    bool readAsSaved = false;
     QPointer<DraftKeeper> m_keeper;
     QTimer *draftTimer;
     QString editingUnit;

@@ -34,6 +34,7 @@ void TForm2::N8Click()
 void TForm2::cxCheckBox1PropertiesChange()
 {
     TTreeNode *node = tv2->Selected();
+    const bool asSaved = std::exchange(readAsSaved, false);
     if (cxCheckBox1->isChecked()) {
         // A save drops the draft in its own transaction; forgetting it here
         // as well ends one still queued on the keeper's thread, and a
@@ -44,9 +45,9 @@ void TForm2::cxCheckBox1PropertiesChange()
         cxButton1->setEnabled(false);
         cxButton2->setEnabled(false);
         cxButton3->setEnabled(node != nullptr);
-        if (node)
+        if (node && !(asSaved && Zthtmleditorx1->readInPlace(content(node), node->text(0))))
             readPage(node);
-        else
+        else if (!node)
             showWelcome();
         cxPageControl1->setEnabled(true);
         editBase.clear();
@@ -98,6 +99,7 @@ void TForm2::cxButton2Click()
     m_library->savePage(node->Data.Tid, html, text);
     node->Data.Tcon = html;
     node->contentRead = true;
+    readAsSaved = true;
     cxCheckBox1->setChecked(true);
 }
 

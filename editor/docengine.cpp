@@ -428,6 +428,26 @@ QString TDocengine::bodyText()
     return restored(call(QStringLiteral("return document.body?document.body.innerText:'';")).toString());
 }
 
+QStringList TDocengine::pictureSources()
+{
+    return call(QStringLiteral("var out=[];if(document.body){var im=document.body.getElementsByTagName('img');"
+                               "for(var i=0;i<im.length;i++){var s=im[i].getAttribute('src');if(s!==null)out.push(s);}}"
+                               "return out;"))
+        .toStringList();
+}
+
+void TDocengine::setPictureSources(const QHash<QString, QString> &sources)
+{
+    QString map;
+    for (auto it = sources.cbegin(); it != sources.cend(); ++it)
+        map += QStringLiteral("m[") + literal(it.key()) + QStringLiteral("]=") + literal(it.value()) + u';';
+    call(QStringLiteral("var m=Object.create(null);") + map
+         + QStringLiteral("var im=document.body?document.body.getElementsByTagName('img'):[];"
+                          "for(var i=0;i<im.length;i++){var s=im[i].getAttribute('src');"
+                          "if(s!==null&&(s.toLowerCase() in m))im[i].setAttribute('src',m[s.toLowerCase()]);}"
+                          "return true;"));
+}
+
 QString TDocengine::documentHtml()
 {
     // Every node of the document. Those before <html> stand one a line; those

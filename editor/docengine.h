@@ -8,6 +8,7 @@
 // replaces itself.
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -76,6 +77,11 @@ public:
     QString bodyHtml();
     void setBodyHtml(const QString &html);
     QString bodyText();
+    // The src attribute of every picture in the body, in document order.
+    QStringList pictureSources();
+    // Gives every picture of the body whose src is a key of sources, letter
+    // case aside (keys in lower case), the value as its new src.
+    void setPictureSources(const QHash<QString, QString> &sources);
     // The whole document as markup, doctype included.
     QString documentHtml();
     // Writes html as the document through the document's own write method.

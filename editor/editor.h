@@ -58,6 +58,12 @@ public:
     // lx 0: v is HTML; 1: v is a URL; anything else loads nothing.
     void htmlsetAll(const QString &v, const QString &EditorTitle, int lx);
     void htmlsetBody(const QString &v, const QString &EditorTitle);
+    // Leaves the editing view for reading the document shown, html, as it
+    // stands, without loading it again: a page of a megabyte takes most of
+    // a second to load. False, and nothing done, when reading would show
+    // html otherwise (it holds the title token, which reading fills in with
+    // EditorTitle).
+    bool readInPlace(const QString &html, const QString &EditorTitle);
     QString htmlgetAll();
     QString htmlgetAllx();
     QString htmlgetBody();

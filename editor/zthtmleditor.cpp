@@ -63,23 +63,6 @@ void inform(QWidget *parent, const QString &text)
     QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
 }
 
-// The engine writes attribute values with "&", '"' and no-break spaces
-// escaped; these undo and redo that for a picture address.
-QString attributeDecode(QString value)
-{
-    value.replace(QLatin1String("&quot;"), QLatin1String("\""));
-    value.replace(QLatin1String("&nbsp;"), QString(QChar(0x00A0)));
-    value.replace(QLatin1String("&amp;"), QLatin1String("&"));
-    return value;
-}
-
-QString attributeEncode(QString value)
-{
-    value.replace(QLatin1String("&"), QLatin1String("&amp;"));
-    value.replace(QLatin1String("\""), QLatin1String("&quot;"));
-    return value;
-}
-
 // A data: address has no file name; its media type gives one.
 QString dataPictureName(const QString &address)
 {
@@ -587,6 +570,16 @@ void TZthtmleditorx::htmlsetAll(const QString &v, const QString &EditorTitle, in
     m_find->forget();
 }
 
+bool TZthtmleditorx::readInPlace(const QString &html, const QString &EditorTitle)
+{
+    if (!Editstate || !m_doc->hasDocument() || html.contains(titleToken, Qt::CaseInsensitive))
+        return false;
+    WebTitle = EditorTitle;
+    EditView(false, EditorTitle);
+    m_find->forget();
+    return true;
+}
+
 void TZthtmleditorx::htmlsetBody(const QString &v, const QString &EditorTitle)
 {
     EditView(EditorTitle.isEmpty(), EditorTitle);
@@ -743,8 +736,6 @@ bool TZthtmleditorx::eventFilter(QObject *watched, QEvent *event)
 void TZthtmleditorx::savepic(const QString &v)
 {
     selectFirstTab();
-    QString html = m_doc->bodyHtml();
-    QString rest = html;
     if (Tuku.isEmpty()) {
         inform(this, QStringLiteral("请先设置图库路径[例如：Tuku=zteditor\\pic]！"));
         return;
@@ -757,25 +748,21 @@ void TZthtmleditorx::savepic(const QString &v)
     // copied here, as plain paths.
     const QString libraryUrl = urlunescape(pathtourl(Tuku)) + QLatin1Char('/');
     const QString libraryPath = Tuku + QLatin1Char('/');
-    const QString imgTag = QStringLiteral("<img");
-    const QString srcMarker = QStringLiteral(" src=\"");
-    const int pictures = html.count(imgTag);
+    // Only the pictures' sources go to and fro: the body of a large page
+    // written back whole would be parsed and laid out again.
+    const QStringList sources = m_doc->pictureSources();
+    QHash<QString, QString> copies;
     QSet<QString> handled;
     // Pictures whose source was refused, with the reason, told once at the end.
     QStringList refused;
     std::optional<QProgressDialog> progress;
     int done = 0;
-    while (rest.contains(imgTag)) {
-        rest = Ztking::gst(rest, imgTag, 1, -1, 1, 0);
+    for (const QString &src : sources) {
         ++done;
-        // The attribute must belong to this picture, not to a later tag.
-        if (Ztking::qsp(rest, srcMarker, 0).contains(QLatin1Char('<')))
+        if (handled.contains(src.toLower()))
             continue;
-        const QString orig = Ztking::qsp(Ztking::gst(rest, srcMarker, 1, -1, 1, 0), QStringLiteral("\""), 0);
-        if (orig == Ztking::Failtext || handled.contains(orig.toLower()))
-            continue;
-        handled.insert(orig.toLower());
-        const QString dec = urlunescape(attributeDecode(orig));
+        handled.insert(src.toLower());
+        const QString dec = urlunescape(src);
         if (dec.startsWith(libraryUrl) || dec.startsWith(libraryPath))
             continue;
         QString name;
@@ -797,7 +784,7 @@ void TZthtmleditorx::savepic(const QString &v)
             continue;
         if (startsWithCi(dec, "http://") || startsWithCi(dec, "https://")) {
             if (!progress) {
-                progress.emplace(QString(), QString(), 0, pictures, this);
+                progress.emplace(QString(), QString(), 0, int(sources.size()), this);
                 progress->setWindowTitle(QApplication::applicationDisplayName());
                 progress->setWindowModality(Qt::WindowModal);
                 progress->setMinimumDuration(0);
@@ -811,10 +798,10 @@ void TZthtmleditorx::savepic(const QString &v)
                 refused << dec + QStringLiteral("（") + why + QStringLiteral("）");
             continue;
         }
-        html.replace(orig, attributeEncode(target), Qt::CaseInsensitive);
+        copies.insert(src.toLower(), target);
     }
-    mmo1->setPlainText(html);
-    m_doc->setBodyHtml(html);
+    if (!copies.isEmpty())
+        m_doc->setPictureSources(copies);
     if (!refused.isEmpty())
         inform(this, QStringLiteral("这些图片没有复制到图库：\r\n") + refused.join(QStringLiteral("\r\n")));
 }

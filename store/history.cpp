@@ -68,7 +68,8 @@ void keepPrevious(TADOConnection *db, const QString &unit, const QDateTime &now)
         Statement add(h, "INSERT INTO page_history (unit, saved_at, size, first_line, document) VALUES (?, ?, ?, ?, ?)");
         add.bind(1, key).bind(2, savedAt).bind(3, qint64(document.size()))
             .bind(4, firstLineOf(Dataunesc(st.text(1))));
-        add.bindBlob(5, qCompress(document));
+        // The fastest level: a save of a large page waits for it.
+        add.bindBlob(5, qCompress(document, 1));
         add.run();
     }
     Statement saved(h, "INSERT OR REPLACE INTO page_saves (unit, saved_at) VALUES (?, ?)");

@@ -508,6 +508,38 @@ private slots:
         QVERIFY(column("select ucon from units where id=" + page2).first().contains(QStringLiteral("模版标题")));
     }
 
+    // A save reads the page just stored as it stands, unless reading fills
+    // in the title token it holds: then the page is loaded again.
+    void saveReadsInPlace_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("plain") << QStringLiteral("<p>平常的一页</p>") << false;
+        QTest::newRow("title token") << QStringLiteral("<p>标题：#MyTitle#</p>") << true;
+    }
+    void saveReadsInPlace()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, loaded);
+        TForm2 *page = openPage();
+        page->tv1->expandAll();
+        press(page->tv1, page->tv1->find(bookA));
+        TTreeNode *node = page->tv2->find(page2);
+        press(page->tv2, node);
+        page->N8Click();
+        TDocengine *doc = page->Zthtmleditorx1->document();
+        doc->setBodyHtml(body);
+        doc->call(QStringLiteral("window.vlSameDocument=true;return true;"));
+        QTest::mouseClick(page->cxButton2, Qt::LeftButton);
+        QVERIFY(page->cxCheckBox1->isChecked());
+        QVERIFY(!doc->designMode());
+        QCOMPARE(doc->call(QStringLiteral("return window.vlSameDocument===true;")).toBool(), !loaded);
+        const QString shown = doc->bodyText();
+        QVERIFY2(shown.contains(loaded ? QStringLiteral("标题：") + node->text(0) : QStringLiteral("平常的一页")),
+                 qPrintable(shown));
+        QVERIFY(column("select ucon from units where id=" + page2).first().contains(body));
+    }
+
     // "历史版本" in the chapter menu and under the editor open the versions
     // of the page shown; one put back is saved anew and shown.
     void historyFromMenuAndButton_data()
