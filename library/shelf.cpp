@@ -4,6 +4,7 @@
 #include "store/catalogue.h"
 #include "store/drafts.h"
 #include "store/history.h"
+#include "store/pages.h"
 #include "store/connection.h"
 #include "store/escape.h"
 #include "store/search.h"
@@ -348,7 +349,7 @@ void savePage(TADOConnection *db, const QString &key, const QString &html, const
     history::keepPrevious(db, key, QDateTime::currentDateTimeUtc());
     // The plain text is kept escaped like every stored text, so that the
     // filter finds apostrophes and "go" in it.
-    requireRow(run(db, sqlcat::unitSave(Dataesc(html), Dataesc(bodyText), key)), QStringLiteral("此页"));
+    requireRow(pages::save(db, key, html, bodyText), QStringLiteral("此页"));
     drafts::drop(db, key);
     tx.commit();
 }

@@ -5,6 +5,7 @@
 #include "store/dialect.h"
 #include "store/engine.h"
 #include "store/escape.h"
+#include "store/pages.h"
 #include "testsupport.h"
 #include "ztking/ztking.h"
 
@@ -102,6 +103,38 @@ private slots:
         conn = lib->connection();
     }
     void cleanup() { lib.reset(); }
+
+    // The save with bound values writes what the catalogue's save statement
+    // writes, and finds the same rows.
+    void pageSaveAsStatement_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key"); // "*" for the page's own
+        QTest::newRow("quotes and go") << "<p>Go on, it's 'GO' go</p>" << "Go on, it's" << "*";
+        QTest::newRow("unicode") << "<p>Ünïcode 中文 ΣΙΣΥΦΟΣ</p>" << "中文\r\n" << "*";
+        QTest::newRow("empty") << QString() << QString() << "*";
+        QTest::newRow("leading zero") << "<p>x</p>" << "x" << "0*";
+        QTest::newRow("not a key") << "<p>x</p>" << "x" << "x";
+    }
+    void pageSaveAsStatement()
+    {
+        QFETCH(QString, document);
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        const QString book = addBook(QStringLiteral("$"), QStringLiteral("书"));
+        const QString byStatement = addUnit(book, QStringLiteral("$"), QStringLiteral("甲"));
+        const QString bound = addUnit(book, QStringLiteral("$"), QStringLiteral("乙"));
+        const auto keyOf = [&](const QString &own) { return QString(key).replace(u'*', own); };
+        const int statementRows =
+            Ztking::Datado(conn, sqlcat::unitSave(Dataesc(document), Dataesc(text), keyOf(byStatement)), QString())->RowsAffected();
+        QCOMPARE(pages::save(conn, keyOf(bound), document, text), statementRows);
+        const auto row = [&](const QString &k) {
+            return rows(conn, "select ucon, ucontxt, ucpy from units where id=" + k,
+                        {QStringLiteral("ucon"), QStringLiteral("ucontxt"), QStringLiteral("ucpy")});
+        };
+        QCOMPARE(row(bound), row(byStatement));
+    }
 
     void catalogueTexts_data()
     {
