@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 struct sqlite3;
+class Checkpointer;
 
 // Every failure of the engine (unreachable file, rejected statement, missing
 // column, value that cannot be converted) arrives as this exception; its
@@ -99,6 +100,8 @@ private:
     // A second handle, read-only, that work split across two threads reads
     // through; opened when first asked for, closed with the connection.
     sqlite3 *reader = nullptr;
+    // Folds the journal into the file on a thread of its own.
+    std::unique_ptr<Checkpointer> checkpointer;
     int transDepth = 0;
 };
 

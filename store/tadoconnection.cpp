@@ -16,7 +16,10 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 EDatabaseError::EDatabaseError(const QString &message, Cause cause, const QString &detail)
@@ -577,6 +580,86 @@ bool Statement::isNull(int column) const
 
 // ---------------------------------------------------------------------------
 
+// Folds the journal into the library on a thread of its own once it has
+// grown past the engine's usual mark, so that a large change commits without
+// waiting for the fold. A fold that fails is left, as the engine's own
+// folding leaves it: the journal keeps the changes safe until the next fold
+// or the close.
+class Checkpointer
+{
+public:
+    static constexpr int Pages = 1000;
+
+    explicit Checkpointer(const QString &path)
+        : m_path(path)
+    {
+    }
+    ~Checkpointer()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    Checkpointer(const Checkpointer &) = delete;
+    Checkpointer &operator=(const Checkpointer &) = delete;
+
+    // The engine's commit hook: pages is the journal's length.
+    static int committed(void *self, sqlite3 *, const char *, int pages)
+    {
+        if (pages >= Pages)
+            static_cast<Checkpointer *>(self)->request();
+        return SQLITE_OK;
+    }
+
+private:
+    void request()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_due = true;
+        }
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { work(); });
+        m_wake.notify_one();
+    }
+
+    void work()
+    {
+        engine::Handle h;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_due; });
+            if (m_stop)
+                return;
+            m_due = false;
+            lock.unlock();
+            try {
+                if (!h.db) {
+                    engine::open(h, m_path, SQLITE_OPEN_READWRITE);
+                    sqlite3_db_config(h.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+                    // A handle finds the journal only once it has read.
+                    engine::firstValue(h.db, "PRAGMA schema_version");
+                }
+                sqlite3_wal_checkpoint_v2(h.db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            } catch (const EDatabaseError &) {
+                // As a failed fold: tried again at the next request.
+            }
+            lock.lock();
+        }
+    }
+
+    const QString m_path;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    bool m_due = false;
+    std::thread m_thread;
+};
+
 TADOConnection::TADOConnection() = default;
 
 TADOConnection::~TADOConnection()
@@ -659,11 +742,17 @@ void TADOConnection::Open()
     }
     upgrade(h.db, path, UpgradeProgress);
     db = h.release();
+    checkpointer = std::make_unique<Checkpointer>(path);
+    sqlite3_wal_hook(db, &Checkpointer::committed, checkpointer.get());
 }
 
 void TADOConnection::Close()
 {
     sqlite3_close_v2(std::exchange(reader, nullptr));
+    // The fold in progress ends first; the close then folds the rest.
+    if (db)
+        sqlite3_wal_hook(db, nullptr, nullptr);
+    checkpointer.reset();
     if (!db)
         return;
     // Statements still open on the connection keep it until they finish.
