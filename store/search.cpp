@@ -16,6 +16,7 @@
 #include <cmath>
 #include <future>
 #include <limits>
+#include <optional>
 #include <vector>
 
 // The index is two contentless FTS5 tables, one for the bookshelf and one
@@ -42,6 +43,9 @@ namespace searchindex {
 // and a query whose characters may stand in either width.
 constexpr char KeyMark = '\xff';
 constexpr char WideMark = '\xfe';
+// In a query after the width mark: the next character also stands in its
+// other width. No typed text holds it (control characters are dropped).
+constexpr char OtherWidthMark = '\x01';
 
 extern const char *const Schema =
     "CREATE VIRTUAL TABLE search_books USING fts5(name, initials, content='', tokenize='velloran " IndexForm "');\n"
@@ -97,6 +101,7 @@ struct Char
 {
     char32_t c;
     int start, end;
+    bool wide; // a query's character sought in both widths
 };
 
 int encode(char32_t c, char *out)
@@ -170,8 +175,15 @@ int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int n, Tok
     }
     thread_local std::vector<Char> chars;
     chars.clear();
+    bool nextWide = false;
     forEachCodePoint(reinterpret_cast<const unsigned char *>(text) + from, n - from,
-                     [from](char32_t c, int s, int e) { chars.push_back({foldCase(c), s + from, e + from}); });
+                     [from, widen, &nextWide](char32_t c, int s, int e) {
+                         if (widen && c == char32_t(OtherWidthMark)) {
+                             nextWide = true;
+                             return;
+                         }
+                         chars.push_back({foldCase(c), s + from, e + from, std::exchange(nextWide, false)});
+                     });
     const int count = int(chars.size());
     char buf[8];
     if (!query) {
@@ -198,7 +210,7 @@ int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int n, Tok
     // A query: one character alone, else the phrase of its pairs; with the
     // width mark, each in every mix of widths as alternatives at its place.
     if (count == 1) {
-        const char32_t alt[2] = {chars[0].c, widen ? otherWidth(chars[0].c) : 0};
+        const char32_t alt[2] = {chars[0].c, chars[0].wide ? otherWidth(chars[0].c) : 0};
         for (int k = 0; k < 2; ++k) {
             if (!alt[k])
                 continue;
@@ -210,8 +222,8 @@ int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int n, Tok
         return SQLITE_OK;
     }
     for (int i = 0; i + 1 < count; ++i) {
-        const char32_t a[2] = {chars[i].c, widen ? otherWidth(chars[i].c) : 0};
-        const char32_t b[2] = {chars[i + 1].c, widen ? otherWidth(chars[i + 1].c) : 0};
+        const char32_t a[2] = {chars[i].c, chars[i].wide ? otherWidth(chars[i].c) : 0};
+        const char32_t b[2] = {chars[i + 1].c, chars[i + 1].wide ? otherWidth(chars[i + 1].c) : 0};
         bool first = true;
         for (char32_t x : a) {
             for (char32_t y : b) {
@@ -492,6 +504,65 @@ QByteArray phrase(const QString &text, char mark = 0)
     out += utf8 + '"';
     const QList<uint> chars = text.toUcs4();
     if (mark != searchindex::KeyMark && chars.size() == 1 && !searchindex::standsAlone(foldCase(chars.first())))
+        out += '*';
+    return out;
+}
+
+// Whether either index holds a token that begins with c. Asked once a
+// character: searches only widen the characters whose other width the
+// library holds, which spares the engine three alternatives at every pair
+// of letters.
+class WidthsHeld
+{
+public:
+    explicit WidthsHeld(sqlite3 *db)
+        : m_db(db)
+    {
+    }
+    bool operator()(char32_t c)
+    {
+        const auto known = m_held.constFind(c);
+        if (known != m_held.cend())
+            return *known;
+        if (!m_units) {
+            engine::exec(m_db, "CREATE VIRTUAL TABLE IF NOT EXISTS temp.search_units_terms"
+                               " USING fts5vocab(main, search_units, instance);"
+                               "CREATE VIRTUAL TABLE IF NOT EXISTS temp.search_books_terms"
+                               " USING fts5vocab(main, search_books, instance);");
+            m_units.emplace(m_db, "SELECT 1 FROM temp.search_units_terms WHERE term >= ?1 AND term < ?2 LIMIT 1");
+            m_books.emplace(m_db, "SELECT 1 FROM temp.search_books_terms WHERE term >= ?1 AND term < ?2 LIMIT 1");
+        }
+        char from[4], to[4];
+        const QByteArray first(from, searchindex::encode(c, from)), after(to, searchindex::encode(c + 1, to));
+        bool held = false;
+        for (std::optional<Statement> *st : {&m_units, &m_books}) {
+            (*st)->bind(1, first).bind(2, after);
+            held = held || (*st)->step();
+            (*st)->reset();
+        }
+        m_held.insert(c, held);
+        return held;
+    }
+
+private:
+    sqlite3 *m_db;
+    std::optional<Statement> m_units, m_books;
+    QHash<char32_t, bool> m_held;
+};
+
+// A word of a search as a phrase: a character whose other width the library
+// holds is sought in both.
+QByteArray searchPhrase(const QString &word, WidthsHeld &held)
+{
+    QString marked;
+    for (const uint c : word.toUcs4()) {
+        const char32_t other = searchindex::otherWidth(foldCase(c));
+        if (other && held(other))
+            marked += QLatin1Char(searchindex::OtherWidthMark);
+        marked += QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
+    }
+    QByteArray out = phrase(marked, searchindex::WideMark);
+    if (marked.size() != word.size() && word.toUcs4().size() == 1 && !searchindex::standsAlone(foldCase(word.toUcs4().first())))
         out += '*';
     return out;
 }
@@ -848,8 +919,9 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
     if (words.isEmpty())
         return {};
     QByteArray all;
+    WidthsHeld held(h);
     for (const QString &w : words)
-        all += (all.isEmpty() ? "" : " AND ") + phrase(w, searchindex::WideMark);
+        all += (all.isEmpty() ? "" : " AND ") + searchPhrase(w, held);
     std::vector<Ranked> ranked;
     {
         const QSet<qint64> gone = goneKeys(h, 0);
