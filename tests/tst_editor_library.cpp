@@ -297,11 +297,13 @@ void TstEditorLibrary::downfileRefuses()
     url = url.startsWith(QLatin1Char('@')) ? web(url.mid(1)) : url.arg(source.path());
     const QString target = tuku.filePath(QStringLiteral("copy.png"));
     QString refused;
-    // What the copy holds at its peak stays far below the picture's size.
+    // The picture is never held whole: the peak stays well below its size.
+    // The buffers of the in-process server and of the network thread, and
+    // the memory their threads keep, vary by a few megabytes from run to run.
     const qint64 before = resetPeakKb();
     QCOMPARE(downfile(url, target, 10000, &refused), why.isEmpty());
     const qint64 grown = peakKb() - before;
-    QVERIFY2(grown < 20 * 1024, qPrintable(QStringLiteral("peak memory grew by %1 KB").arg(grown)));
+    QVERIFY2(grown < downfileLimit / 1024 * 3 / 5, qPrintable(QStringLiteral("peak memory grew by %1 KB").arg(grown)));
     QCOMPARE(refused, why);
     QCOMPARE(QFileInfo::exists(target), why.isEmpty());
     if (why.isEmpty())
