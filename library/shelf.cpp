@@ -12,7 +12,6 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QMap>
 #include <QSet>
 
 #include <functional>
@@ -81,21 +80,19 @@ struct Table
     QString (*subtree)(const QString &);
     QString (*remove)(const QStringList &);
     QString (*setPosition)(const QString &, const QString &);
-    QString (*shift)(const QStringList &, int);
+    bool books;
 };
 
 Table booksTable()
 {
     return {[](const QString &jb) { return sqlcat::booksLevelPositions(jb); }, sqlcat::bookPlace,
-            sqlcat::booksCloseGap, sqlcat::bookSubtree, sqlcat::booksDelete, sqlcat::bookSetPosition,
-            sqlcat::booksShift};
+            sqlcat::booksCloseGap, sqlcat::bookSubtree, sqlcat::booksDelete, sqlcat::bookSetPosition, true};
 }
 
 Table unitsTable(const QString &bookKey)
 {
     return {[bookKey](const QString &jb) { return sqlcat::unitsLevelPositions(bookKey, jb); }, sqlcat::unitPlace,
-            sqlcat::unitsCloseGap, sqlcat::unitSubtree, sqlcat::unitsDelete, sqlcat::unitSetPosition,
-            sqlcat::unitsShift};
+            sqlcat::unitsCloseGap, sqlcat::unitSubtree, sqlcat::unitsDelete, sqlcat::unitSetPosition, false};
 }
 
 // Runs sql built for keys a slice at a time, so that no statement grows
@@ -168,23 +165,19 @@ Moved moveItem(TADOConnection *db, const Table &t, const QString &dragged, const
     // siblings on one position, the later one steps past it.
     for (qsizetype i = 1; i < positions.size(); ++i)
         positions[i] = std::max(positions[i], positions[i - 1] + 1);
-    QList<Placed> written;
-    // Rows that move by the same step move in one statement: the siblings
-    // passed over all step by one place.
     QHash<QString, int> oldPosition;
     for (qsizetype i = 0; i < was.size(); ++i)
         oldPosition.insert(was.at(i), before.at(i));
-    QMap<int, QStringList> byStep;
+    QList<Placed> written;
+    QList<std::pair<qint64, int>> places;
     for (qsizetype i = 0; i < order.size(); ++i) {
         if (was.at(i) == order.at(i) && before.at(i) == positions.at(i))
             continue;
-        byStep[positions.at(i) - oldPosition.value(order.at(i))].append(order.at(i));
         written.append({order.at(i), positions.at(i)});
+        if (positions.at(i) != oldPosition.value(order.at(i)))
+            places.append({order.at(i).toLongLong(), positions.at(i)});
     }
-    for (auto it = byStep.cbegin(); it != byStep.cend(); ++it) {
-        if (it.key() != 0)
-            inSlices(db, it.value(), [&t, step = it.key()](const QStringList &keys) { return t.shift(keys, step); });
-    }
+    pages::place(db, t.books, places);
     tx.commit();
     return {written, jb, order};
 }

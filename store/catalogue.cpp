@@ -265,16 +265,6 @@ QString unitsDelete(const QStringList &keys)
     return "Delete * from units where id in (" + keys.join(u',') + ")";
 }
 
-QString booksShift(const QStringList &keys, int step)
-{
-    return "update books set px=px+(" + QString::number(step) + ") where id in (" + keys.join(u',') + ")";
-}
-
-QString unitsShift(const QStringList &keys, int step)
-{
-    return "update units set px=px+(" + QString::number(step) + ") where id in (" + keys.join(u',') + ")";
-}
-
 QString unitsOfBooksDelete(const QStringList &bookKeys)
 {
     return "Delete * from units where sc in ('" + bookKeys.join(QStringLiteral("','")) + "')";

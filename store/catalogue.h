@@ -64,9 +64,6 @@ QString booksLevelPositions(const QString &parentKey);
 QString unitsLevelPositions(const QString &bookKey, const QString &parentKey);
 QString booksDelete(const QStringList &keys);
 QString unitsDelete(const QStringList &keys);
-// Moves the given siblings by step places.
-QString booksShift(const QStringList &keys, int step);
-QString unitsShift(const QStringList &keys, int step);
 QString unitsOfBooksDelete(const QStringList &bookKeys);
 // An item and everything under it, the item first.
 QString bookSubtree(const QString &key);

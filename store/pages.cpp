@@ -31,4 +31,14 @@ int save(TADOConnection *db, const QString &key, const QString &document, const 
     return sqlite3_changes(h);
 }
 
+void place(TADOConnection *db, bool books, const QList<std::pair<qint64, int>> &places)
+{
+    engine::Statement st(engine::openHandle(db), books ? "UPDATE books SET px = ?1 WHERE id = ?2"
+                                                       : "UPDATE units SET px = ?1 WHERE id = ?2");
+    for (const auto &[key, px] : places) {
+        st.bind(1, qint64(px)).bind(2, key);
+        st.run();
+    }
+}
+
 } // namespace pages

@@ -1,8 +1,12 @@
-// A page's document written with bound values: a megabyte spelled out in a
-// statement would go through the dialect and the parser on every save.
+// Writes of the book logic with bound values, where the catalogue's
+// statements would spell out a megabyte (a page's document) or run once a
+// row (a thousand new positions) through the dialect and the parser.
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 class TADOConnection;
 
@@ -12,5 +16,9 @@ namespace pages {
 // stored text, and clears its initials of content, as sqlcat::unitSave does;
 // a key matches as cstr(id) would. Returns how many rows changed.
 int save(TADOConnection *db, const QString &key, const QString &document, const QString &plainText);
+
+// Gives every bookshelf item (books) or unit keyed in places its position,
+// by one prepared statement.
+void place(TADOConnection *db, bool books, const QList<std::pair<qint64, int>> &places);
 
 } // namespace pages
