@@ -2,6 +2,7 @@
 
 #include "book/copydata.h"
 #include "book/treepane.h"
+#include "editor/docengine.h"
 #include "editor/editor.h"
 #include "library/library.h"
 #include "store/draftkeeper.h"
@@ -177,6 +178,15 @@ void TForm2::buildLayout()
         cxButton3->setEnabled(false);
     });
     connect(units, &TTreePane::selectedGone, this, &TForm2::leaveEditing);
+    // The page read goes by whatever name it now has. Reading it again (for
+    // its title token) waits for the engine, so it waits until the rename
+    // that told of it has ended.
+    connect(units, &TTreePane::selectedRenamed, this, [this] {
+        EngineWaits::whenIdle(this, [this] {
+            if (TTreeNode *node = tv2->Selected(); node && cxCheckBox1->isChecked() && cxCheckBox1->isEnabled())
+                Zthtmleditorx1->retitle(content(node), node->text(0));
+        });
+    });
     tv1->onMouseDown = [this](Qt::MouseButton b, const QPoint &p) { return tv1MouseDown(b, p); };
     tv1->onKeySelect = [this](TTreeNode *node) { selectBook(node); };
     tv1->onEdited = [this](TTreeNode *n, QString &s) { tv1Edited(n, s); };

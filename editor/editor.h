@@ -64,6 +64,10 @@ public:
     // html otherwise (it holds the title token, which reading fills in with
     // EditorTitle).
     bool readInPlace(const QString &html, const QString &EditorTitle);
+    // The page read, html, goes by EditorTitle now: the reading view's
+    // caption follows, and a document holding the title token is read again
+    // to fill it in. Nothing changes while editing.
+    void retitle(const QString &html, const QString &EditorTitle);
     QString htmlgetAll();
     QString htmlgetAllx();
     QString htmlgetBody();

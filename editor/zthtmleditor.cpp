@@ -580,6 +580,17 @@ bool TZthtmleditorx::readInPlace(const QString &html, const QString &EditorTitle
     return true;
 }
 
+void TZthtmleditorx::retitle(const QString &html, const QString &EditorTitle)
+{
+    if (Editstate)
+        return;
+    WebTitle = EditorTitle;
+    if (html.contains(titleToken, Qt::CaseInsensitive))
+        htmlsetAll(html, EditorTitle, 0);
+    else
+        pgc1->setTabText(0, EditorTitle);
+}
+
 void TZthtmleditorx::htmlsetBody(const QString &v, const QString &EditorTitle)
 {
     EditView(EditorTitle.isEmpty(), EditorTitle);

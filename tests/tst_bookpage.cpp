@@ -312,7 +312,7 @@ private slots:
     void changesShowOnAnotherPage_data()
     {
         QTest::addColumn<QString>("change");
-        for (const char *c : {"add", "rename", "drag", "delete", "save", "restore", "restore book"})
+        for (const char *c : {"add", "rename", "rename shown", "drag", "delete", "save", "restore", "restore book"})
             QTest::newRow(c) << c;
     }
     void changesShowOnAnotherPage()
@@ -341,6 +341,13 @@ private slots:
             first->N10Click();
             typeRename(first->tv2, QStringLiteral("Shiyin"));
             QCOMPARE(second->tv2->find(page1)->text(0), QStringLiteral("Shiyin"));
+        } else if (change == "rename shown") {
+            // The page the other page reads: its caption follows.
+            press(first->tv2, first->tv2->find(page2));
+            first->N10Click();
+            typeRename(first->tv2, QStringLiteral("Yucun"));
+            QTRY_COMPARE(second->Zthtmleditorx1->findChild<QTabWidget *>(QStringLiteral("pgc1"))->tabText(0),
+                         QStringLiteral("Yucun"));
         } else if (change == "drag") {
             // The node shown on the other page is the one that moves there.
             press(first->tv2, first->tv2->find(page2));
