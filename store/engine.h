@@ -58,6 +58,10 @@ struct Handle
 // engine's open flags. A handle opened read-only never folds a journal it
 // finds into the file when it closes. Raises EDatabaseError with the cause.
 void open(Handle &h, const QString &path, int flags);
+// text as the engine takes it: a NUL, at which the engine would end the
+// text, is refused with EDatabaseError; a lone surrogate becomes U+FFFD,
+// never a silent "?".
+QByteArray storedUtf8(const QString &text);
 // Runs statements that return no rows; raises the engine's error.
 void exec(sqlite3 *db, const char *sql);
 // The first column of the first row of sql, or "" when there is none.

@@ -3,8 +3,6 @@
 #include "store/engine.h"
 #include "store/escape.h"
 
-#include <QStringEncoder>
-
 #include <sqlite3.h>
 
 namespace pages {
@@ -17,16 +15,9 @@ int save(TADOConnection *db, const QString &key, const QString &document, const 
     const qint64 id = key.toLongLong(&ok);
     if (!ok || QString::number(id) != key)
         return 0;
-    // Refused and replaced as a statement's text would be: the engine ends
-    // text at a NUL, and a lone surrogate becomes U+FFFD.
-    if (document.contains(QChar(0)) || plainText.contains(QChar(0)))
-        throw EDatabaseError(QStringLiteral("文字中含有空字符（U+0000），书库不能接受。"));
-    const auto utf8 = [](const QString &text) {
-        QStringEncoder toUtf8(QStringEncoder::Utf8);
-        return QByteArray(toUtf8(Dataesc(text)));
-    };
     engine::Statement st(h, "UPDATE units SET ucon = ?1, ucontxt = ?2, ucpy = '' WHERE id = ?3");
-    st.bind(1, utf8(document)).bind(2, utf8(plainText)).bind(3, id);
+    // Refused and replaced as a statement's text would be.
+    st.bind(1, engine::storedUtf8(Dataesc(document))).bind(2, engine::storedUtf8(Dataesc(plainText))).bind(3, id);
     st.run();
     return sqlite3_changes(h);
 }

@@ -502,7 +502,9 @@ QByteArray phrase(const QString &text, char mark = 0)
     if (mark)
         out += mark;
     out += utf8 + '"';
-    const QList<uint> chars = text.toUcs4();
+    // A character marked for both widths is still one character.
+    QList<uint> chars = text.toUcs4();
+    chars.removeAll(uint(searchindex::OtherWidthMark));
     if (mark != searchindex::KeyMark && chars.size() == 1 && !searchindex::standsAlone(foldCase(chars.first())))
         out += '*';
     return out;
@@ -561,10 +563,7 @@ QByteArray searchPhrase(const QString &word, WidthsHeld &held)
             marked += QLatin1Char(searchindex::OtherWidthMark);
         marked += QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
     }
-    QByteArray out = phrase(marked, searchindex::WideMark);
-    if (marked.size() != word.size() && word.toUcs4().size() == 1 && !searchindex::standsAlone(foldCase(word.toUcs4().first())))
-        out += '*';
-    return out;
+    return phrase(marked, searchindex::WideMark);
 }
 
 // The literal runs of a filter between its pattern characters.
@@ -620,8 +619,7 @@ QSet<QString> matching(TADOConnection *db, const QByteArray &table, const QByteA
 {
     sqlite3 *h = engine::openHandle(db);
     // The engine's text would end at a NUL; the scan refuses it so, too.
-    if (filter.contains(QChar(0)))
-        throw EDatabaseError(QStringLiteral("文字中含有空字符（U+0000），书库不能接受。"));
+    engine::storedUtf8(filter);
     bool wild = false;
     const QStringList runs = literalRuns(filter, &wild);
     if (runs.isEmpty()) {

@@ -451,6 +451,14 @@ void open(Handle &h, const QString &path, int flags)
         raise(h.db);
 }
 
+QByteArray storedUtf8(const QString &text)
+{
+    if (text.contains(QChar(0)))
+        throw EDatabaseError(QStringLiteral("文字中含有空字符（U+0000），书库不能接受。"));
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    return toUtf8(text);
+}
+
 void exec(sqlite3 *db, const char *sql)
 {
     char *err = nullptr;
@@ -873,11 +881,7 @@ namespace {
 std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> prepare(sqlite3 *db, const QString &sql)
 {
     // The engine would end the statement at a NUL and quietly drop the rest.
-    if (sql.contains(QChar(0)))
-        throw EDatabaseError(QStringLiteral("文字中含有空字符（U+0000），书库不能接受。"));
-    // A lone surrogate becomes U+FFFD, never a silent "?".
-    QStringEncoder toUtf8(QStringEncoder::Utf8);
-    const QByteArray utf8 = toUtf8(jetToEngine(sql));
+    const QByteArray utf8 = engine::storedUtf8(jetToEngine(sql));
     sqlite3_stmt *st = nullptr;
     const char *tail = nullptr;
     if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &st, &tail) != SQLITE_OK)

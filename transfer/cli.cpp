@@ -17,6 +17,40 @@ void prepareHeadless()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
+QCommandLineOption libraryOption()
+{
+    return QCommandLineOption(QStringLiteral("library"), {}, QStringLiteral("FILE"));
+}
+
+std::optional<int> parse(QCommandLineParser &parser, const QList<QCommandLineOption> &options, const char *tool,
+                         const char *usage, QTextStream &out, QTextStream &err)
+{
+    const QCommandLineOption help(QStringLiteral("help"));
+    parser.addOption(help);
+    parser.addOptions(options);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << tool << ": " << parser.errorText() << "\n" << usage;
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        out << usage;
+        return 0;
+    }
+    return std::nullopt;
+}
+
+int run(QTextStream &err, const std::function<int()> &work)
+{
+    try {
+        return work();
+    } catch (const transfer::Refused &e) {
+        err << e.message() << "\n";
+    } catch (const EDatabaseError &e) {
+        err << e.message() << "\n";
+    }
+    return 1;
+}
+
 QString libraryPath(const QString &named)
 {
     // The program's own library: beside the tools, or for an installed

@@ -25,20 +25,12 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     QCommandLineParser parser;
-    const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption book(QStringLiteral("book"), {}, QStringLiteral("NAME"));
     const QCommandLineOption category(QStringLiteral("category"), {}, QStringLiteral("NAME"));
     const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("FORMAT"));
-    const QCommandLineOption library(QStringLiteral("library"), {}, QStringLiteral("FILE"));
-    parser.addOptions({help, book, category, format, library});
-    if (!parser.parse(app.arguments())) {
-        err << "velloran-export: " << parser.errorText() << "\n" << Usage;
-        return 2;
-    }
-    if (parser.isSet(help)) {
-        out << Usage;
-        return 0;
-    }
+    const QCommandLineOption library = cli::libraryOption();
+    if (const auto ended = cli::parse(parser, {book, category, format, library}, "velloran-export", Usage, out, err))
+        return *ended;
     static const QHash<QString, transfer::Format> formats{{QStringLiteral("html"), transfer::Format::Html},
                                                           {QStringLiteral("md"), transfer::Format::Markdown},
                                                           {QStringLiteral("epub"), transfer::Format::Epub}};
@@ -54,7 +46,7 @@ int main(int argc, char *argv[])
     TADOConnection db;
     if (!cli::openLibrary(db, path, err))
         return 1;
-    try {
+    return cli::run(err, [&] {
         const bool isCategory = parser.isSet(category);
         const QString name = parser.value(isCategory ? category : book);
         const QStringList keys = transfer::findItems(&db, name, isCategory);
@@ -72,12 +64,6 @@ int main(int argc, char *argv[])
                                        parser.positionalArguments().first(), cli::pictureFolder(path),
                                        cli::progressOn(err));
         out << report.text() << "\n";
-    } catch (const transfer::Refused &e) {
-        err << e.message() << "\n";
-        return 1;
-    } catch (const EDatabaseError &e) {
-        err << e.message() << "\n";
-        return 1;
-    }
-    return 0;
+        return 0;
+    });
 }

@@ -26,18 +26,10 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     QCommandLineParser parser;
-    const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption under(QStringLiteral("under"), {}, QStringLiteral("CATEGORY"));
-    const QCommandLineOption library(QStringLiteral("library"), {}, QStringLiteral("FILE"));
-    parser.addOptions({help, under, library});
-    if (!parser.parse(app.arguments())) {
-        err << "velloran-import: " << parser.errorText() << "\n" << Usage;
-        return 2;
-    }
-    if (parser.isSet(help)) {
-        out << Usage;
-        return 0;
-    }
+    const QCommandLineOption library = cli::libraryOption();
+    if (const auto ended = cli::parse(parser, {under, library}, "velloran-import", Usage, out, err))
+        return *ended;
     if (!parser.isSet(under) || parser.positionalArguments().size() != 1) {
         err << Usage;
         return 2;
@@ -46,7 +38,7 @@ int main(int argc, char *argv[])
     TADOConnection db;
     if (!cli::openLibrary(db, path, err))
         return 1;
-    try {
+    return cli::run(err, [&] {
         const QString name = parser.value(under);
         const QStringList keys = transfer::findItems(&db, name, true);
         if (keys.size() != 1) {
@@ -58,12 +50,6 @@ int main(int argc, char *argv[])
         const transfer::Report report = transfer::importBook(&db, keys.first(), parser.positionalArguments().first(),
                                                              cli::pictureFolder(path), cli::progressOn(err));
         out << report.text() << "\n";
-    } catch (const transfer::Refused &e) {
-        err << e.message() << "\n";
-        return 1;
-    } catch (const EDatabaseError &e) {
-        err << e.message() << "\n";
-        return 1;
-    }
-    return 0;
+        return 0;
+    });
 }
