@@ -24,6 +24,8 @@
 #include <QStandardPaths>
 #include <QToolButton>
 
+#include <functional>
+
 namespace {
 
 bool isFolderKind(TExportDialog::Kind kind)
@@ -101,6 +103,21 @@ void showReport(QWidget *parent, const QString &title, const transfer::Report &r
     box.exec();
 }
 
+// The dialog's own action (ok) and "取消"; the action closes the dialog only
+// once ready() holds.
+QDialogButtonBox *actionButtons(QDialog *dialog, const QString &ok, const std::function<bool()> &ready)
+{
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(ok);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, [dialog, ready] {
+        if (ready())
+            dialog->accept();
+    });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
 } // namespace
 
 Thgo bookshelfItem(Library *library, const QString &key)
@@ -136,14 +153,7 @@ TExportDialog::TExportDialog(const QString &itemName, bool isBook, QWidget *pare
     auto *row = new QHBoxLayout;
     row->addWidget(m_target);
     row->addWidget(browse);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("导出"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (!target().isEmpty())
-            accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *buttons = actionButtons(this, QStringLiteral("导出"), [this] { return !target().isEmpty(); });
     auto *form = new QFormLayout(this);
     form->addRow(QStringLiteral("格式："), m_kind);
     form->addRow(QStringLiteral("保存到："), row);
@@ -222,14 +232,7 @@ TImportDialog::TImportDialog(const QString &categoryName, QWidget *parent)
     row->addWidget(m_source);
     row->addWidget(folder);
     row->addWidget(file);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("导入"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (!source().isEmpty())
-            accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *buttons = actionButtons(this, QStringLiteral("导入"), [this] { return !source().isEmpty(); });
     auto *form = new QFormLayout(this);
     form->addRow(new QLabel(QStringLiteral("一个文件夹（HTML、Markdown、文本），或 .epub、.ctb 文件，导入为新书卷："), this));
     form->addRow(QStringLiteral("来源："), row);
