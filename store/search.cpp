@@ -723,18 +723,51 @@ struct Ranked
     double score;
 };
 
-// The units with keys from first to last that hold every phrase of match,
-// with their rank.
-std::vector<Ranked> scoreUnits(sqlite3 *db, const QByteArray &match, qint64 first, qint64 last)
+// Which of two results the reader sees first: a title hit, then the better
+// score, then the older key.
+bool better(const Ranked &a, const Ranked &b)
 {
-    std::vector<Ranked> out;
-    out.reserve(4096);
+    if (a.titleHit != b.titleHit)
+        return a.titleHit;
+    if (a.score != b.score)
+        return a.score < b.score;
+    return a.key < b.key;
+}
+
+// How many units answer a search, and the best of them: a heap under
+// better() whose front is the worst one kept. A common word answers in
+// most of the library, and only the first screens are ever shown.
+struct Best
+{
+    qint64 total = 0;
+    std::vector<Ranked> top;
+};
+
+// The units with keys from first to last that hold every phrase of match,
+// except those gone, the best keep of them kept.
+Best scoreUnits(sqlite3 *db, const QByteArray &match, qint64 first, qint64 last, const QSet<qint64> &gone,
+                size_t keep)
+{
+    Best out;
+    out.top.reserve(keep);
     Statement st(db, "SELECT rowid, velloran_rank(search_units) FROM search_units"
                      " WHERE search_units MATCH ?1 AND rowid BETWEEN ?2 AND ?3");
     st.bind(1, match).bind(2, first).bind(3, last);
     while (st.step()) {
+        const qint64 key = st.integer(0);
+        if (!gone.isEmpty() && gone.contains(key))
+            continue;
+        ++out.total;
         const double score = st.real(1);
-        out.push_back({false, st.integer(0), score >= 1e6, -score});
+        const Ranked r{false, key, score >= 1e6, -score};
+        if (out.top.size() < keep) {
+            out.top.push_back(r);
+            std::push_heap(out.top.begin(), out.top.end(), better);
+        } else if (keep > 0 && better(r, out.top.front())) {
+            std::pop_heap(out.top.begin(), out.top.end(), better);
+            out.top.back() = r;
+            std::push_heap(out.top.begin(), out.top.end(), better);
+        }
     }
     return out;
 }
@@ -743,7 +776,7 @@ std::vector<Ranked> scoreUnits(sqlite3 *db, const QByteArray &match, qint64 firs
 // word is the bulk of a search: the upper half of the keys is ranked on a
 // second thread through the connection's reader, which sees the same
 // committed index unless a transaction of this connection is open.
-std::vector<std::vector<Ranked>> scoreAllUnits(TADOConnection *db, const QByteArray &match)
+Best scoreAllUnits(TADOConnection *db, const QByteArray &match, const QSet<qint64> &gone, size_t keep)
 {
     constexpr qint64 Split = 20000;
     sqlite3 *h = engine::openHandle(db);
@@ -758,20 +791,22 @@ std::vector<std::vector<Ranked>> scoreAllUnits(TADOConnection *db, const QByteAr
         }
     }
     if (!reader)
-        return {scoreUnits(h, match, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max())};
+        return scoreUnits(h, match, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), gone, keep);
     const qint64 middle = first + (last - first) / 2;
     auto upper = std::async(std::launch::async, [&] {
-        return scoreUnits(reader, match, middle + 1, std::numeric_limits<qint64>::max());
+        return scoreUnits(reader, match, middle + 1, std::numeric_limits<qint64>::max(), gone, keep);
     });
-    std::vector<std::vector<Ranked>> parts;
+    Best all;
     try {
-        parts.push_back(scoreUnits(h, match, std::numeric_limits<qint64>::min(), middle));
+        all = scoreUnits(h, match, std::numeric_limits<qint64>::min(), middle, gone, keep);
     } catch (...) {
         upper.wait();
         throw;
     }
-    parts.push_back(upper.get());
-    return parts;
+    const Best other = upper.get();
+    all.total += other.total;
+    all.top.insert(all.top.end(), other.top.begin(), other.top.end());
+    return all;
 }
 
 QSet<qint64> goneKeys(sqlite3 *db, int kind)
@@ -930,32 +965,14 @@ Results find(TADOConnection *db, const QString &query, int offset, int count)
                 ranked.push_back({true, st.integer(0), true, st.real(1)});
         }
     }
-    const size_t books = ranked.size();
-    {
-        const QSet<qint64> gone = goneKeys(h, 1);
-        for (const std::vector<Ranked> &part : scoreAllUnits(db, all)) {
-            ranked.reserve(ranked.size() + part.size());
-            for (const Ranked &r : part) {
-                if (gone.isEmpty() || !gone.contains(r.key))
-                    ranked.push_back(r);
-            }
-        }
-    }
-    const auto better = [](const Ranked &a, const Ranked &b) {
-        if (a.titleHit != b.titleHit)
-            return a.titleHit;
-        if (a.score != b.score)
-            return a.score < b.score;
-        return a.key < b.key;
-    };
-    std::sort(ranked.begin(), ranked.begin() + qsizetype(books), better);
-    const auto unitsFrom = ranked.begin() + qsizetype(books);
+    std::sort(ranked.begin(), ranked.end(), better);
+    const qsizetype books = qsizetype(ranked.size());
     const qsizetype want = std::max(0, offset) + std::max(0, count);
-    const auto cut = want - qsizetype(books) >= ranked.end() - unitsFrom ? ranked.end()
-                                                                          : unitsFrom + std::max<qsizetype>(0, want - qsizetype(books));
-    std::partial_sort(unitsFrom, cut, ranked.end(), better);
+    Best units = scoreAllUnits(db, all, goneKeys(h, 1), size_t(std::max<qsizetype>(0, want - books)));
+    std::sort(units.top.begin(), units.top.end(), better);
+    ranked.insert(ranked.end(), units.top.begin(), units.top.end());
     Results out;
-    out.total = qint64(ranked.size());
+    out.total = books + units.total;
     Describer describe(h, words);
     for (qsizetype i = std::max(0, offset); i < want && i < qsizetype(ranked.size()); ++i)
         out.hits.append(describe(ranked[size_t(i)]));

@@ -442,6 +442,11 @@ Handle::~Handle()
 
 void open(Handle &h, const QString &path, int flags)
 {
+    // Unless told before its first use, the engine counts every allocation
+    // under one lock of the whole process, on which a search's two threads
+    // would queue. Nothing here reads those counts.
+    static const int counting = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    Q_UNUSED(counting);
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &h.db, flags | SQLITE_OPEN_EXRESCODE, nullptr);
     if (rc != SQLITE_OK)
         raiseOpening(h.db, path, false);

@@ -150,6 +150,20 @@ class TstSearch : public QObject
             bool ordered = false;
             QCOMPARE(searched(q, &ordered), scanned(search::queryWords(q)));
             QVERIFY(ordered);
+            // Screen after screen, the results come in the order of the
+            // whole list, each once, with the same total.
+            const search::Results whole = search::find(db, q, 0, 1'000'000);
+            QStringList paged;
+            for (int from = 0; from < whole.total + 7; from += 7) {
+                const search::Results page = search::find(db, q, from, 7);
+                QCOMPARE(page.total, whole.total);
+                for (const search::Hit &h : page.hits)
+                    paged << h.key;
+            }
+            QStringList all;
+            for (const search::Hit &h : whole.hits)
+                all << h.key;
+            QCOMPARE(paged, all);
             QCOMPARE(search::matchingBooks(db, q) & asSet(column("select id from books where jb<>'$'")),
                      asSet(column(sqlcat::booksMatching(q))));
             for (const QString &b : bookKeys)
