@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QUrl>
 
+#include <sqlite3.h>
+
 namespace bin {
 
 namespace {
@@ -266,8 +268,10 @@ Restored restore(TADOConnection *db, qint64 itemId, const std::function<QString(
                                 .constData());
         }
         r.parent = parent;
-        for (const char *table : {"bin_books", "bin_units", "bin_pictures"})
-            engine::exec(h, (QByteArray("DELETE FROM ") + table + " WHERE item = " + n).constData());
+        // The item leaves the bin now. Its rows, tens of megabytes for a
+        // large chapter, stay unreachable until sweep() removes them beside
+        // the window: a restore writes little more than what it puts back.
+        engine::exec(h, ("DELETE FROM bin_pictures WHERE item = " + n).constData());
         engine::exec(h, ("DELETE FROM bin_items WHERE id = " + n).constData());
         return r;
     });
@@ -327,7 +331,26 @@ int expire(const QString &library, const QString &pictureFolder, const QDateTime
     db.Open();
     const QList<qint64> old = olderThan(&db, now, days);
     remove(&db, old, pictureFolder);
+    // Slices short enough that a write of the window's never waits long.
+    while (sweep(&db, 200) > 0) {
+    }
     return int(old.size());
+}
+
+qint64 sweep(TADOConnection *db, qint64 most)
+{
+    return engine::inTransaction(db, [&](sqlite3 *h) {
+        qint64 removed = 0;
+        for (const char *table : {"bin_units", "bin_books"}) {
+            Statement st(h, (QByteArray("DELETE FROM ") + table + " WHERE rowid IN (SELECT rowid FROM " + table
+                             + " WHERE item NOT IN (SELECT id FROM bin_items) LIMIT ?)")
+                                .constData());
+            st.bind(1, most);
+            st.run();
+            removed += sqlite3_changes(h);
+        }
+        return removed;
+    });
 }
 
 QList<qint64> olderThan(TADOConnection *db, const QDateTime &now, int days)

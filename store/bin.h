@@ -58,9 +58,13 @@ QStringList remove(TADOConnection *db, const QList<qint64> &items, const QString
 QList<qint64> olderThan(TADOConnection *db, const QDateTime &now, int days = 30);
 
 // What the start-up does beside the window: removes for good the items of
-// the library file's bin deleted more than days before now, on a
-// connection of its own. Returns how many went.
+// the library file's bin deleted more than days before now, and the rows
+// restores left, on a connection of its own. Returns how many items went.
 int expire(const QString &library, const QString &pictureFolder, const QDateTime &now, int days = 30);
+
+// Removes at most most of the rows left by items restored since, in each
+// of the bin's row tables. Returns how many went.
+qint64 sweep(TADOConnection *db, qint64 most);
 
 // The picture names (relative to the picture library) a document uses.
 QStringList picturesOf(const QString &storedDocument);

@@ -358,7 +358,24 @@ qint64 catchUp(sqlite3 *db, const search::Progress &progress)
 {
     if (count(db, "SELECT EXISTS (SELECT 1 FROM search_pending)") == 0)
         return 0;
-    const qint64 total = progress ? count(db, "SELECT count(*) FROM search_pending") : 0;
+    // Rows that came back as they went (a restore from the bin): the entries
+    // the index still holds are their own again. Decided in one pass of the
+    // engine, for a restore brings back thousands of pages.
+    engine::exec(db,
+                 "CREATE TEMP TABLE IF NOT EXISTS search_back (kind INTEGER, id INTEGER, PRIMARY KEY (kind, id))"
+                 " WITHOUT ROWID;"
+                 "DELETE FROM temp.search_back;"
+                 "INSERT INTO temp.search_back SELECT 1, p.id FROM search_pending p"
+                 " JOIN search_gone g ON g.kind = 1 AND g.id = p.id JOIN units u ON u.id = p.id"
+                 " WHERE p.kind = 1 AND p.indexed = 0 AND g.sc IS u.sc AND g.name IS u.utitle"
+                 " AND g.initials IS u.utpy AND g.body IS u.ucontxt;"
+                 "INSERT INTO temp.search_back SELECT 0, p.id FROM search_pending p"
+                 " JOIN search_gone g ON g.kind = 0 AND g.id = p.id JOIN books b ON b.id = p.id"
+                 " WHERE p.kind = 0 AND p.indexed = 0 AND g.name IS b.lbm AND g.initials IS b.lbmpy;"
+                 "DELETE FROM search_gone WHERE (kind, id) IN (SELECT kind, id FROM temp.search_back);"
+                 "DELETE FROM search_pending WHERE (kind, id) IN (SELECT kind, id FROM temp.search_back);");
+    qint64 done = sqlite3_changes(db);
+    const qint64 total = progress ? count(db, "SELECT count(*) FROM search_pending") + done : 0;
     Writers w(db);
     Statement bookNow(db, "SELECT lbm, lbmpy FROM books WHERE id = ?");
     Statement unitNow(db, "SELECT sc, utitle, utpy, ucontxt FROM units WHERE id = ?");
@@ -366,7 +383,6 @@ qint64 catchUp(sqlite3 *db, const search::Progress &progress)
     Statement forget(db, "DELETE FROM search_gone WHERE kind = ? AND id = ?");
     Statement toGone(db, "INSERT OR REPLACE INTO search_gone VALUES (?, ?, ?, ?, ?, ?)");
     Statement rows(db, "SELECT kind, id, indexed, sc, name, initials, body FROM search_pending");
-    qint64 done = 0;
     while (rows.step()) {
         const qint64 kind = rows.integer(0), id = rows.integer(1);
         const bool indexed = rows.integer(2) != 0;
