@@ -359,22 +359,34 @@ qint64 catchUp(sqlite3 *db, const search::Progress &progress)
     if (count(db, "SELECT EXISTS (SELECT 1 FROM search_pending)") == 0)
         return 0;
     // Rows that came back as they went (a restore from the bin): the entries
-    // the index still holds are their own again. Decided in one pass of the
-    // engine, for a restore brings back thousands of pages.
-    engine::exec(db,
-                 "CREATE TEMP TABLE IF NOT EXISTS search_back (kind INTEGER, id INTEGER, PRIMARY KEY (kind, id))"
-                 " WITHOUT ROWID;"
-                 "DELETE FROM temp.search_back;"
-                 "INSERT INTO temp.search_back SELECT 1, p.id FROM search_pending p"
-                 " JOIN search_gone g ON g.kind = 1 AND g.id = p.id JOIN units u ON u.id = p.id"
-                 " WHERE p.kind = 1 AND p.indexed = 0 AND g.sc IS u.sc AND g.name IS u.utitle"
-                 " AND g.initials IS u.utpy AND g.body IS u.ucontxt;"
-                 "INSERT INTO temp.search_back SELECT 0, p.id FROM search_pending p"
-                 " JOIN search_gone g ON g.kind = 0 AND g.id = p.id JOIN books b ON b.id = p.id"
-                 " WHERE p.kind = 0 AND p.indexed = 0 AND g.name IS b.lbm AND g.initials IS b.lbmpy;"
-                 "DELETE FROM search_gone WHERE (kind, id) IN (SELECT kind, id FROM temp.search_back);"
-                 "DELETE FROM search_pending WHERE (kind, id) IN (SELECT kind, id FROM temp.search_back);");
-    qint64 done = sqlite3_changes(db);
+    // the index still holds are their own again. Decided by the engine in
+    // one pass that drops each copy as soon as it is compared, for a restore
+    // brings back thousands of pages.
+    qint64 done = 0;
+    {
+        Statement back(db, "DELETE FROM search_gone WHERE kind = 1"
+                           " AND id IN (SELECT id FROM search_pending WHERE kind = 1 AND indexed = 0)"
+                           " AND EXISTS (SELECT 1 FROM units u WHERE u.id = search_gone.id"
+                           " AND search_gone.sc IS u.sc AND search_gone.name IS u.utitle"
+                           " AND search_gone.initials IS u.utpy AND search_gone.body IS u.ucontxt)"
+                           " RETURNING kind, id");
+        Statement backBook(db, "DELETE FROM search_gone WHERE kind = 0"
+                               " AND id IN (SELECT id FROM search_pending WHERE kind = 0 AND indexed = 0)"
+                               " AND EXISTS (SELECT 1 FROM books b WHERE b.id = search_gone.id"
+                               " AND search_gone.name IS b.lbm AND search_gone.initials IS b.lbmpy)"
+                               " RETURNING kind, id");
+        std::vector<std::pair<qint64, qint64>> taken;
+        for (Statement *st : {&back, &backBook}) {
+            while (st->step())
+                taken.emplace_back(st->integer(0), st->integer(1));
+        }
+        Statement settled(db, "DELETE FROM search_pending WHERE kind = ? AND id = ?");
+        for (const auto &[kind, id] : taken) {
+            settled.bind(1, kind).bind(2, id);
+            settled.run();
+        }
+        done = qint64(taken.size());
+    }
     const qint64 total = progress ? count(db, "SELECT count(*) FROM search_pending") + done : 0;
     Writers w(db);
     Statement bookNow(db, "SELECT lbm, lbmpy FROM books WHERE id = ?");
@@ -765,7 +777,7 @@ Best scoreUnits(sqlite3 *db, const QByteArray &match, qint64 first, qint64 last,
                 size_t keep)
 {
     Best out;
-    out.top.reserve(keep);
+    out.top.reserve(std::min<size_t>(keep, 4096));
     Statement st(db, "SELECT rowid, velloran_rank(search_units) FROM search_units"
                      " WHERE search_units MATCH ?1 AND rowid BETWEEN ?2 AND ?3");
     st.bind(1, match).bind(2, first).bind(3, last);
