@@ -79,20 +79,19 @@ struct Table
     QString (*closeGap)(const QString &, const QString &);
     QString (*subtree)(const QString &);
     QString (*remove)(const QStringList &);
-    QString (*setPosition)(const QString &, const QString &);
     bool books;
 };
 
 Table booksTable()
 {
     return {[](const QString &jb) { return sqlcat::booksLevelPositions(jb); }, sqlcat::bookPlace,
-            sqlcat::booksCloseGap, sqlcat::bookSubtree, sqlcat::booksDelete, sqlcat::bookSetPosition, true};
+            sqlcat::booksCloseGap, sqlcat::bookSubtree, sqlcat::booksDelete, true};
 }
 
 Table unitsTable(const QString &bookKey)
 {
     return {[bookKey](const QString &jb) { return sqlcat::unitsLevelPositions(bookKey, jb); }, sqlcat::unitPlace,
-            sqlcat::unitsCloseGap, sqlcat::unitSubtree, sqlcat::unitsDelete, sqlcat::unitSetPosition, false};
+            sqlcat::unitsCloseGap, sqlcat::unitSubtree, sqlcat::unitsDelete, false};
 }
 
 // Runs sql built for keys a slice at a time, so that no statement grows
@@ -106,8 +105,9 @@ void inSlices(TADOConnection *db, const QStringList &keys, const std::function<Q
 
 // Deletes an item with everything under it. Only the item's own siblings
 // move up: the siblings of anything below it go with it.
-QStringList deleteItem(TADOConnection *db, const Table &t, const QString &key, bool books)
+QStringList deleteItem(TADOConnection *db, const Table &t, const QString &key)
 {
+    const bool books = t.books;
     Transaction tx(db);
     {
         const Query place = read(db, t.place(key));
@@ -254,12 +254,12 @@ QString pageDocument(TADOConnection *db, const QString &key)
 
 QStringList deleteBook(TADOConnection *db, const QString &key)
 {
-    return deleteItem(db, booksTable(), key, true);
+    return deleteItem(db, booksTable(), key);
 }
 
 QStringList deleteUnit(TADOConnection *db, const QString &key)
 {
-    return deleteItem(db, unitsTable(QString()), key, false);
+    return deleteItem(db, unitsTable(QString()), key);
 }
 
 Moved moveBook(TADOConnection *db, const QString &dragged, const QString &target)

@@ -415,22 +415,11 @@ qint64 catchUp(sqlite3 *db, const search::Progress &progress)
             now.reset();
             continue;
         }
-        // A key that a deleted row had before: its old entries go first,
-        // unless the row came back as it went (a restore from the bin),
-        // when the entries the index still holds are its own again.
+        // A key that a deleted row had before, and that did not come back as
+        // it went (those were taken back above): its old entries go first.
         goneRow.bind(1, kind).bind(2, id);
         if (goneRow.step()) {
-            const bool same = unit ? goneRow.utf8(0) == now.utf8(0) && goneRow.utf8(1) == now.utf8(1)
-                                         && goneRow.utf8(2) == now.utf8(2) && goneRow.utf8(3) == now.utf8(3)
-                                   : goneRow.utf8(1) == now.utf8(0) && goneRow.utf8(2) == now.utf8(1);
             forget.bind(1, kind).bind(2, id);
-            if (same && !indexed) {
-                goneRow.reset();
-                forget.run();
-                now.reset();
-                ++done;
-                continue;
-            }
             if (unit)
                 w.unit(w.dropUnit, id, goneRow.utf8(0), goneRow.utf8(1), goneRow.utf8(2), goneRow.utf8(3));
             else
