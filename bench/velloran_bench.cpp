@@ -1336,6 +1336,14 @@ private:
             }
             if (raw::value(h, "SELECT count(*) FROM units WHERE id IN (SELECT id FROM temp.kept)") != count)
                 throw std::runtime_error("the chapter did not come back whole");
+            // The floors take the chapter out from where it stands now and
+            // put it back as the restore does: the fewer of its siblings, those
+            // before it or those after, step aside.
+            const qlonglong at = raw::value(h, "SELECT px FROM units WHERE id = ?", {marks.fiveChapter}).toLongLong();
+            const bool down = raw::value(h, "SELECT count(*) FILTER (WHERE px < ?1) < count(*) FILTER (WHERE px > ?1)"
+                                            " FROM units WHERE jb = '$'",
+                                         {at})
+                              == "1";
             QList<QVariantList> keys, rows;
             for (const QString &k : marks.fiveRows)
                 keys << QVariantList{k.toLongLong()};
@@ -1349,18 +1357,22 @@ private:
                     const QByteArray &b = kept[i + size_t(c)];
                     row << (c == 0 || c == columns - 1 ? QVariant(b.toLongLong()) : QVariant(b));
                 }
+                if (row.first().toString() == marks.fiveChapter)
+                    row.last() = down ? at - 1 : at;
                 rows << row;
             }
             settle();
             deleteFloors << timed([&] {
                 raw::exec(h, "BEGIN");
                 raw::each(h, "DELETE FROM units WHERE id = ?1", keys);
-                raw::each(h, "UPDATE units SET px = px - 1 WHERE jb = '$' AND px > ?1", {{px}});
+                raw::each(h, "UPDATE units SET px = px - 1 WHERE jb = '$' AND px > ?1", {{at}});
                 raw::exec(h, "COMMIT");
             });
             restoreFloors << timed([&] {
                 raw::exec(h, "BEGIN");
-                raw::each(h, "UPDATE units SET px = px + 1 WHERE jb = '$' AND px >= ?1", {{px}});
+                raw::each(h, down ? "UPDATE units SET px = px - 1 WHERE jb = '$' AND px < ?1"
+                                  : "UPDATE units SET px = px + 1 WHERE jb = '$' AND px >= ?1",
+                          {{at}});
                 raw::each(h, "INSERT INTO units (id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px)"
                              " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
                           rows);

@@ -59,6 +59,37 @@ QString inList(const QStringList &keys)
     return whole.join(u',');
 }
 
+// Frees a place among the siblings under parent for an item that stood at
+// position, and returns the place. Positions stay strict and in order; of
+// the siblings before the place and those from it on, the fewer step aside.
+// Chapters of every book share one numbering, so bringing back an early
+// chapter of a large library would otherwise rewrite thousands of pages.
+// Past the last sibling, or where the old place is gone, the item goes last.
+qint64 openPlace(sqlite3 *h, bool books, const QString &parent, qint64 position, bool last)
+{
+    Statement count(h, books ? "SELECT coalesce(max(px), 0), count(*) FILTER (WHERE px < ?2),"
+                               " count(*) FILTER (WHERE px >= ?2), count(*) FILTER (WHERE px = ?2)"
+                               " FROM books WHERE jb = ?1"
+                             : "SELECT coalesce(max(px), 0), count(*) FILTER (WHERE px < ?2),"
+                               " count(*) FILTER (WHERE px >= ?2), count(*) FILTER (WHERE px = ?2)"
+                               " FROM units WHERE jb = ?1");
+    count.bind(1, parent).bind(2, position);
+    count.step();
+    const qint64 end = count.integer(0) + 1;
+    if (last || position > end)
+        return end;
+    if (count.integer(3) == 0)
+        return position;
+    const bool down = count.integer(1) < count.integer(2);
+    Statement shift(h, books ? (down ? "UPDATE books SET px = px - 1 WHERE jb = ? AND px < ?"
+                                     : "UPDATE books SET px = px + 1 WHERE jb = ? AND px >= ?")
+                             : (down ? "UPDATE units SET px = px - 1 WHERE jb = ? AND px < ?"
+                                     : "UPDATE units SET px = px + 1 WHERE jb = ? AND px >= ?"));
+    shift.bind(1, parent).bind(2, position);
+    shift.run();
+    return down ? position - 1 : position;
+}
+
 } // namespace
 
 QStringList picturesOf(const QString &storedDocument)
@@ -186,17 +217,7 @@ Restored restore(TADOConnection *db, qint64 itemId, const std::function<QString(
             r.moved = parent != QLatin1String("$") && !exists("SELECT 1 FROM books WHERE id = ?", parent);
             if (r.moved)
                 parent = QStringLiteral("$");
-            // Siblings keep strict positions: the later ones step aside, or
-            // the item goes after the last.
-            Statement last(h, "SELECT coalesce(max(px), 0) FROM books WHERE jb = ?");
-            last.bind(1, parent);
-            last.step();
-            const qint64 end = last.integer(0) + 1;
-            if (r.moved || position > end || position < 1)
-                position = end;
-            Statement shift(h, "UPDATE books SET px = px + 1 WHERE jb = ? AND px >= ?");
-            shift.bind(1, parent).bind(2, position);
-            shift.run();
+            position = openPlace(h, true, parent, position, r.moved);
             Statement clash(h, "SELECT 1 FROM books WHERE jb = ? AND lbm = ?");
             clash.bind(1, parent).bind(2, name);
             r.renamed = clash.step();
@@ -226,15 +247,7 @@ Restored restore(TADOConnection *db, qint64 itemId, const std::function<QString(
                 parent = QStringLiteral("$");
                 r.moved = true;
             }
-            Statement last(h, "SELECT coalesce(max(px), 0) FROM units WHERE jb = ?");
-            last.bind(1, parent);
-            last.step();
-            const qint64 end = last.integer(0) + 1;
-            if (r.moved || position > end || position < 1)
-                position = end;
-            Statement shift(h, "UPDATE units SET px = px + 1 WHERE jb = ? AND px >= ?");
-            shift.bind(1, parent).bind(2, position);
-            shift.run();
+            position = openPlace(h, false, parent, position, r.moved);
             engine::exec(h, ("INSERT INTO units (id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px) "
                              "SELECT id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px FROM bin_units WHERE item = " + n)
                                 .constData());
