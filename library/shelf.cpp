@@ -121,13 +121,11 @@ QStringList deleteItem(TADOConnection *db, const Table &t, const QString &key)
     bin::keep(db, books, gone, QDateTime::currentDateTimeUtc());
     if (books) {
         // Chapters of every book share one numbering: the gaps these books'
-        // chapters leave close, from the last one down so that each
-        // position read is still the one stored.
-        QList<int> chapters;
+        // chapters leave close.
+        QList<qint64> chapters;
         for (const Query q = read(db, sqlcat::chaptersOfBooks(gone)); !q->Eof(); q->Next())
-            chapters << field(q, "px").toInt();
-        for (int px : chapters)
-            run(db, sqlcat::unitsCloseGap(QString::number(px), QStringLiteral("$")));
+            chapters << field(q, "px").toLongLong();
+        pages::closeChapterGaps(db, chapters);
         inSlices(db, gone, sqlcat::unitsOfBooksDelete);
     }
     inSlices(db, gone, t.remove);

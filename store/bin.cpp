@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/escape.h"
+#include "store/pages.h"
 
 #include <QDir>
 #include <QFile>
@@ -262,20 +263,16 @@ Restored restore(TADOConnection *db, qint64 itemId, const std::function<QString(
             r.bookKey = newBook;
         }
         // A book comes back with its units. Chapters of every book share
-        // one numbering, which closed up behind them: it opens again at each
-        // of their places, from the first up, before they are put back.
+        // one numbering, which closed up behind them: it opens again at
+        // their places before they are put back.
         if (r.isBook) {
             QList<qint64> places;
             {
-                Statement st(h, ("SELECT px FROM bin_units WHERE item = " + n + " AND jb = '$' ORDER BY px").constData());
+                Statement st(h, ("SELECT px FROM bin_units WHERE item = " + n + " AND jb = '$'").constData());
                 while (st.step())
                     places << st.integer(0);
             }
-            Statement open(h, "UPDATE units SET px = px + 1 WHERE jb = '$' AND px >= ?");
-            for (qint64 px : places) {
-                open.bind(1, px);
-                open.run();
-            }
+            pages::openChapterGaps(db, places);
             engine::exec(h, ("INSERT INTO units (id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px) "
                              "SELECT id, sc, jb, utitle, utpy, ucon, ucontxt, ucpy, px FROM bin_units WHERE item = " + n)
                                 .constData());

@@ -21,4 +21,12 @@ int save(TADOConnection *db, const QString &key, const QString &document, const 
 // by one prepared statement.
 void place(TADOConnection *db, bool books, const QList<std::pair<qint64, int>> &places);
 
+// Chapters of every book share one numbering. closeChapterGaps closes the
+// gaps that chapters standing at places leave, as closing each in turn from
+// the last down would; openChapterGaps opens them again before the chapters
+// come back. Each is one statement that rewrites a later chapter once, not
+// once for every gap before it.
+void closeChapterGaps(TADOConnection *db, const QList<qint64> &places);
+void openChapterGaps(TADOConnection *db, const QList<qint64> &places);
+
 } // namespace pages
