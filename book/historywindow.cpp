@@ -8,8 +8,11 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextDocument>
+#include <QTimeZone>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,6 +35,30 @@ const QString compareStyle = QStringLiteral(
     "</style>");
 
 } // namespace
+
+QStringList localTimes(const QList<QDateTime> &instants, const QTimeZone &zone)
+{
+    // Converting each instant on its own asks the C library, which reads
+    // the zone again on every call (a fifth of opening the window on 500
+    // versions). The offset changes only at the zone's transitions, read
+    // once for the whole span.
+    QStringList out;
+    if (instants.isEmpty())
+        return out;
+    const auto [first, last] = std::minmax_element(instants.begin(), instants.end());
+    const QTimeZone::OffsetDataList changes = zone.transitions(*first, *last);
+    const int before = zone.offsetFromUtc(*first);
+    out.reserve(instants.size());
+    for (const QDateTime &t : instants) {
+        const auto after = std::upper_bound(changes.begin(), changes.end(), t,
+                                            [](const QDateTime &at, const QTimeZone::OffsetData &c) {
+                                                return at < c.atUtc;
+                                            });
+        const int offset = after == changes.begin() ? before : std::prev(after)->offsetFromUtc;
+        out << t.toUTC().addSecs(offset).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    return out;
+}
 
 TPagePreview::TPagePreview(QWidget *parent)
     : QTextBrowser(parent)
@@ -106,11 +133,15 @@ THistoryForm::THistoryForm(TADOConnection *db, const QString &unitKey, const QSt
     // Only the list is read here; a document is read when its version is
     // chosen, so a page with hundreds of versions opens at once.
     const QList<history::Version> versions = history::versions(db, unitKey);
+    QList<QDateTime> times;
+    times.reserve(versions.size());
+    for (const history::Version &v : versions)
+        times << v.savedAt;
+    const QStringList shownTimes = localTimes(times, QTimeZone::systemTimeZone());
     QList<QTreeWidgetItem *> rows;
     rows.reserve(versions.size());
     for (const history::Version &v : versions) {
-        auto *row = new QTreeWidgetItem({v.savedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                         sizeText(v.size), v.firstLine});
+        auto *row = new QTreeWidgetItem({shownTimes.at(rows.size()), sizeText(v.size), v.firstLine});
         row->setData(0, VersionRole, v.id);
         row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         rows << row;

@@ -2,11 +2,14 @@
 // against the page as it is now, and may ask for it back.
 #pragma once
 
+#include <QDateTime>
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <QTextBrowser>
 
 class QPushButton;
+class QTimeZone;
 class QTreeWidget;
 class TADOConnection;
 
@@ -25,6 +28,9 @@ public:
 protected:
     QVariant loadResource(int type, const QUrl &name) override;
 };
+
+// The instants as a clock in zone shows them, "yyyy-MM-dd HH:mm:ss".
+QStringList localTimes(const QList<QDateTime> &instants, const QTimeZone &zone);
 
 // "历史版本 - <title>": the versions of unitKey, newest first, in the list
 // "versionList" (time, size, first line). Selecting one shows it in the tab

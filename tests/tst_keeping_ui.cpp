@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTextBlock>
+#include <QTimeZone>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -208,6 +209,34 @@ private slots:
         QCOMPARE(wanted.size(), 1);
         QCOMPARE(wanted.first().first().toString(), QStringLiteral("<p>一</p>"));
         QTRY_VERIFY(!form.isVisible());
+    }
+
+    // The versions' times as the reader's clock showed them, across the
+    // zone's changes of offset (half an hour on Lord Howe Island).
+    void localTimesAcrossChanges_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        for (const char *zone : {"Europe/Berlin", "America/Sao_Paulo", "Australia/Lord_Howe", "UTC"})
+            QTest::newRow(zone) << QByteArray(zone);
+    }
+    void localTimesAcrossChanges()
+    {
+        QFETCH(QByteArray, zone);
+        const QTimeZone tz(zone);
+        if (!tz.isValid())
+            QSKIP("the machine has no data for this zone");
+        // Every 17 minutes over two years.
+        QList<QDateTime> times;
+        const QDateTime newest(QDate(2019, 12, 1), QTime(0, 7), Qt::UTC);
+        for (qint64 m = 0; m < 2 * 365 * 24 * 60; m += 17)
+            times << newest.addSecs(-60 * m);
+        // And the instants of the changes themselves.
+        for (const QTimeZone::OffsetData &change : tz.transitions(times.last(), newest))
+            times << change.atUtc;
+        QStringList expected;
+        for (const QDateTime &t : times)
+            expected << t.toTimeZone(tz).toString("yyyy-MM-dd HH:mm:ss");
+        QCOMPARE(localTimes(times, tz), expected);
     }
 
     // Hundreds of versions open at once: only the list is read.
