@@ -68,12 +68,11 @@ QString inList(const QStringList &keys)
 // Past the last sibling, or where the old place is gone, the item goes last.
 qint64 openPlace(sqlite3 *h, bool books, const QString &parent, qint64 position, bool last)
 {
-    Statement count(h, books ? "SELECT coalesce(max(px), 0), count(*) FILTER (WHERE px < ?2),"
-                               " count(*) FILTER (WHERE px >= ?2), count(*) FILTER (WHERE px = ?2)"
-                               " FROM books WHERE jb = ?1"
-                             : "SELECT coalesce(max(px), 0), count(*) FILTER (WHERE px < ?2),"
-                               " count(*) FILTER (WHERE px >= ?2), count(*) FILTER (WHERE px = ?2)"
-                               " FROM units WHERE jb = ?1");
+    const QByteArray table = books ? "books" : "units";
+    const QByteArray counting = "SELECT coalesce(max(px), 0), count(*) FILTER (WHERE px < ?2),"
+                                " count(*) FILTER (WHERE px >= ?2), count(*) FILTER (WHERE px = ?2) FROM "
+                                + table + " WHERE jb = ?1";
+    Statement count(h, counting.constData());
     count.bind(1, parent).bind(2, position);
     count.step();
     const qint64 end = count.integer(0) + 1;
@@ -82,10 +81,9 @@ qint64 openPlace(sqlite3 *h, bool books, const QString &parent, qint64 position,
     if (count.integer(3) == 0)
         return position;
     const bool down = count.integer(1) < count.integer(2);
-    Statement shift(h, books ? (down ? "UPDATE books SET px = px - 1 WHERE jb = ? AND px < ?"
-                                     : "UPDATE books SET px = px + 1 WHERE jb = ? AND px >= ?")
-                             : (down ? "UPDATE units SET px = px - 1 WHERE jb = ? AND px < ?"
-                                     : "UPDATE units SET px = px + 1 WHERE jb = ? AND px >= ?"));
+    const QByteArray shifting =
+        "UPDATE " + table + (down ? " SET px = px - 1 WHERE jb = ? AND px < ?" : " SET px = px + 1 WHERE jb = ? AND px >= ?");
+    Statement shift(h, shifting.constData());
     shift.bind(1, parent).bind(2, position);
     shift.run();
     return down ? position - 1 : position;
